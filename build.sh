@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Quillora's one entry point for building.
+#   ./build.sh run     install what is missing, build, start Quillora
+#   ./build.sh test    install what is missing, build, run every test
+# CI also uses: sanitize (address + undefined), tsan (thread), unsigned-char, fuzz.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+# Debian packages the build, the tests and the benchmarks need.
+PACKAGES=(
+  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev libchm-dev fp-utils
+  libicu-dev libuchardet-dev python3 python3-chardet perl locales
+  xvfb xauth fonts-noto-cjk
+)
+
+install_missing() {
+  local missing=() p
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  echo "Installing: ${missing[*]}"
+  "${sudo[@]}" apt-get update -q
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+JOBS=$(nproc)
+
+configure_build() {  # dir, cmake options...
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$JOBS"
+}
+
+run_ctest() {  # dir, ctest options...
+  local dir=$1
+  shift
+  QT_QPA_PLATFORM=offscreen ctest --test-dir "$dir" --output-on-failure -j "$JOBS" "$@"
+}
+
+cmd=${1:-}
+case "$cmd" in
+  run)
+    install_missing
+    configure_build build
+    exe=build/bin/quillora
+    if [ ! -x "$exe" ]; then
+      echo "Quillora's window is not built yet; nothing to start." >&2
+      exit 1
+    fi
+    exec "$exe"
+    ;;
+  test)
+    install_missing
+    configure_build build
+    run_ctest build
+    ;;
+  sanitize)
+    install_missing
+    configure_build build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLORA_SANITIZE=ON \
+      -DQUILLORA_GUI=OFF -DQUILLORA_BENCH=OFF
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+      run_ctest build-asan
+    ;;
+  tsan)
+    install_missing
+    configure_build build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLORA_TSAN=ON \
+      -DQUILLORA_GUI=OFF -DQUILLORA_BENCH=OFF
+    TSAN_OPTIONS=halt_on_error=1 run_ctest build-tsan -L thread
+    ;;
+  unsigned-char)
+    install_missing
+    configure_build build-uchar -DQUILLORA_UNSIGNED_CHAR=ON -DQUILLORA_GUI=OFF \
+      -DQUILLORA_BENCH=OFF
+    run_ctest build-uchar -L codec
+    ;;
+  fuzz)
+    install_missing
+    seconds=${2:-60}
+    CC=clang CXX=clang++ configure_build build-fuzz -DQUILLORA_FUZZ=ON -DQUILLORA_GUI=OFF \
+      -DQUILLORA_BENCH=OFF -DBUILD_TESTING=OFF
+    for f in build-fuzz/bin/fuzz_*; do
+      [ -x "$f" ] || continue
+      mkdir -p build-fuzz/corpus/"$(basename "$f")"
+      "$f" -max_total_time="$seconds" -print_final_stats=1 build-fuzz/corpus/"$(basename "$f")"
+    done
+    ;;
+  *)
+    echo "usage: ./build.sh run|test|sanitize|tsan|unsigned-char|fuzz [seconds]" >&2
+    exit 2
+    ;;
+esac
