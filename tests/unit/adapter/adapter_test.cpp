@@ -15,6 +15,16 @@
 #include "platform/DynamicLibrary.h"
 #include "platform/Text.h"
 
+// A component that asks for an impossible buffer must meet a null allocation, as it does
+// outside the sanitizers, rather than the sanitizer's report. Options given in the environment
+// still come after these.
+extern "C" const char* __asan_default_options() {
+  return "allocator_may_return_null=1";
+}
+extern "C" const char* __tsan_default_options() {
+  return "allocator_may_return_null=1";
+}
+
 namespace quillora {
 namespace {
 
