@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QUrl>
+#include <algorithm>
 
 #include "app/AppIcon.h"
 #include "app/Tkappinfo.h"
@@ -56,8 +57,7 @@ void TFormAboutBox::BuildControls() {
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
   setFixedSize(298, 213);
-  setAutoFillBackground(true);
-  setBackgroundRole(QPalette::Button);
+  // The window colour of a dialog is the button face colour of the desktop's palette.
   QFont font;
   font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Noto Sans CJK JP")});
   font.setPointSize(8);
@@ -101,6 +101,10 @@ void TFormAboutBox::BuildControls() {
   underlined.setUnderline(true);
   LabelUrl->setFont(underlined);
   LabelUrl->setCursor(Qt::PointingHandCursor);
+  // 13 pixels is the line of the small bitmap font the layout was drawn for; the outline
+  // fonts here need a little more, or the underline is cut off. The description below
+  // starts at 118, so up to 19 pixels fit.
+  LabelUrl->resize(256, std::max(13, LabelUrl->sizeHint().height()));
   LabelUrl->installEventFilter(this);
 
   // Centred on the screen, as the dialog opens.
