@@ -35,7 +35,9 @@ TCategoryPanel::TCategoryPanel(const QString& caption, int expandedHeight, QWidg
   setFixedHeight(ExpandedHeight_);
 }
 
-QString TCategoryPanel::Caption() const { return Header_->text(); }
+QString TCategoryPanel::Caption() const {
+  return Header_->text();
+}
 
 void TCategoryPanel::SetExpanded(bool expanded) {
   if (expanded == Expanded_) {

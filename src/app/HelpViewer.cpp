@@ -2,7 +2,6 @@
 
 #include <chm_lib.h>
 
-#include <QDesktopServices>
 #include <QHeaderView>
 #include <QRegularExpression>
 #include <QSplitter>
@@ -13,6 +12,7 @@
 
 #include "app/AppIcon.h"
 #include "platform/Exception.h"
+#include "platform/Shell.h"
 #include "platform/Text.h"
 
 namespace quillora {
@@ -228,7 +228,7 @@ void THelpViewer::FollowLink(const QUrl& link) {
   if (target.scheme() == QLatin1String(kScheme)) {
     Open(target);  // a page the file does not hold leaves the current one in place
   } else {
-    QDesktopServices::openUrl(target);
+    OpenWithDesktop(target.toString().toStdU16String());
   }
 }
 

@@ -1,10 +1,10 @@
 #include "app/Tkappinfo.h"
 
-#include <QCoreApplication>
 #include <array>
 #include <cstdio>
 
 #include "platform/Exception.h"
+#include "platform/Process.h"
 #include "platform/Text.h"
 #include "platform/VersionResource.h"
 
@@ -19,13 +19,9 @@ constexpr std::array<const char16_t*, TkAppInfo::kKeyCount> kKeys = {
 
 constexpr char16_t kNoVersionInfo[] = u"バージョン情報を取得できません";
 
-std::u16string RunningExecutable() {
-  return QCoreApplication::applicationFilePath().toStdU16String();
-}
-
 }  // namespace
 
-TkAppInfo::TkAppInfo() : TkAppInfo(RunningExecutable()) {}
+TkAppInfo::TkAppInfo() : TkAppInfo(ExecutablePath()) {}
 
 TkAppInfo::TkAppInfo(const std::u16string& path) {
   const std::uint32_t size = GetVersionInfoSize(path);

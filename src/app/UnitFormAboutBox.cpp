@@ -1,6 +1,5 @@
 #include "app/UnitFormAboutBox.h"
 
-#include <QDesktopServices>
 #include <QEvent>
 #include <QFrame>
 #include <QGuiApplication>
@@ -8,11 +7,11 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
-#include <QUrl>
 #include <algorithm>
 
 #include "app/AppIcon.h"
 #include "app/Tkappinfo.h"
+#include "platform/Shell.h"
 
 namespace quillora {
 namespace {
@@ -26,10 +25,6 @@ QString Q(const std::u16string& text) {
   return QString::fromStdU16String(text);
 }
 
-bool OpenWithDesktop(const std::u16string& address) {
-  return QDesktopServices::openUrl(QUrl(Q(address)));
-}
-
 QLabel* MakeLabel(QWidget* parent, const char* name, int left, int top) {
   auto* label = new QLabel(parent);
   label->setObjectName(QString::fromLatin1(name));
@@ -39,13 +34,13 @@ QLabel* MakeLabel(QWidget* parent, const char* name, int left, int top) {
 
 }  // namespace
 
-TFormAboutBox::TFormAboutBox(QWidget* owner) : QDialog(owner), OpenLink(OpenWithDesktop) {
+TFormAboutBox::TFormAboutBox(QWidget* owner) : QDialog(owner), OpenLink(&OpenWithDesktop) {
   BuildControls();
   ShowInfo(TkAppInfo());
 }
 
 TFormAboutBox::TFormAboutBox(QWidget* owner, const std::u16string& executable)
-    : QDialog(owner), OpenLink(OpenWithDesktop) {
+    : QDialog(owner), OpenLink(&OpenWithDesktop) {
   BuildControls();
   ShowInfo(TkAppInfo(executable));
 }

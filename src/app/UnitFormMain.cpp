@@ -29,10 +29,14 @@
 
 #include <utility>
 
+#include "app/AppIcon.h"
 #include "app/Application.h"
 #include "app/CategoryPanel.h"
 #include "app/FileNameListModel.h"
+#include "app/HelpViewer.h"
 #include "app/RadioGroup.h"
+#include "app/UnitFormAboutBox.h"
+#include "platform/Exception.h"
 #include "platform/Shell.h"
 
 namespace quillora {
@@ -95,8 +99,7 @@ std::u16string LibraryPathFor(std::u16string_view exePath) {
 
 std::u16string FileNamePart(std::u16string_view path) {
   const size_t delimiter = path.find_last_of(kDelimiters);
-  return std::u16string(delimiter == std::u16string_view::npos ? path
-                                                               : path.substr(delimiter + 1));
+  return std::u16string(delimiter == std::u16string_view::npos ? path : path.substr(delimiter + 1));
 }
 
 TFormMain::TFormMain(QWidget* owner, std::u16string exePath)
@@ -110,7 +113,13 @@ TFormMain::TFormMain(QWidget* owner, std::u16string exePath)
                     QMessageBox::Ok, this);
     box.exec();
   };
-  OpenHelp_ = [](const std::u16string& path) { return OpenWithDesktop(path); };
+  OpenHelp_ = [this](const std::u16string& path) {
+    try {
+      return THelpViewer::ShowContents(this, path) != nullptr;
+    } catch (const Exception&) {
+      return false;  // the file is there but is no help file that can be read
+    }
+  };
 
   // The help file is looked for once, here; links are followed.
   const std::u16string help = HelpFilePathFor(ExePath_);
@@ -143,6 +152,7 @@ TFormMain::~TFormMain() {
 void TFormMain::BuildForm() {
   setObjectName(QStringLiteral("FormMain"));
   setWindowTitle(QStringLiteral("Quillora"));
+  setWindowIcon(QuilloraIcon());
   QFont font(FormFontFamily());
   font.setPointSize(8);
   setFont(font);
@@ -157,8 +167,8 @@ void TFormMain::BuildForm() {
   ActionHelpVersion = new QAction(QStringLiteral("バージョン情報"), ActionManager1);
   ActionHelpVersion->setObjectName(QStringLiteral("ActionHelpVersion"));
   ActionHelpVersion->setProperty("category", QStringLiteral("ヘルプ"));
-  // The About box it opens is not part of the program yet.
-  ActionHelpVersion->setEnabled(false);
+  connect(ActionHelpVersion, &QAction::triggered, this,
+          [this] { Guarded([this] { ActionHelpVersionExecute(); }); });
 
   BuildToolBar();
 
@@ -294,11 +304,11 @@ void TFormMain::BuildSettingsColumn() {
   auto* grid = new QGridLayout(GridPanel1);
   grid->setContentsMargins(0, 0, 0, 0);
   grid->setHorizontalSpacing(4);
-  RadioGroupCharsetFrom = new TRadioGroup(
-      QStringLiteral("変換元"),
-      {QStringLiteral("自動認識"), QStringLiteral("Shift_JIS"), QStringLiteral("JIS"),
-       QStringLiteral("EUC-JP"), QStringLiteral("UTF-8")},
-      GridPanel1);
+  RadioGroupCharsetFrom =
+      new TRadioGroup(QStringLiteral("変換元"),
+                      {QStringLiteral("自動認識"), QStringLiteral("Shift_JIS"),
+                       QStringLiteral("JIS"), QStringLiteral("EUC-JP"), QStringLiteral("UTF-8")},
+                      GridPanel1);
   RadioGroupCharsetFrom->setObjectName(QStringLiteral("RadioGroupCharsetFrom"));
   RadioGroupCharsetTo = new TRadioGroup(QStringLiteral("変換先"),
                                         {QStringLiteral("Shift_JIS"), QStringLiteral("JIS"),
@@ -482,12 +492,20 @@ void TFormMain::SetWarningPresenter(WarningPresenter presenter) {
   ShowWarning_ = std::move(presenter);
 }
 
-void TFormMain::SetHelpOpener(HelpOpener opener) { OpenHelp_ = std::move(opener); }
+void TFormMain::SetHelpOpener(HelpOpener opener) {
+  OpenHelp_ = std::move(opener);
+}
 
 void TFormMain::ShowWarning(const std::u16string& text) {
   if (ShowWarning_) {
     ShowWarning_(text);
   }
+}
+
+void TFormMain::ActionHelpVersionExecute() {
+  // On the stack: the box is destroyed when it closes, and also when showing it throws.
+  TFormAboutBox box(this);
+  box.exec();
 }
 
 void TFormMain::ActionHelpHelpExecute() {

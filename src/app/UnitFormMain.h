@@ -126,6 +126,7 @@ class TFormMain : public QMainWindow {
   void BuildToolBar();
   void FirstIdle();
   void ActionHelpHelpExecute();
+  void ActionHelpVersionExecute();
 
   TFileNameListModel* ListModel_;
   std::u16string ExePath_;
