@@ -35,7 +35,9 @@ TCategoryPanel::TCategoryPanel(const QString& caption, int expandedHeight, QWidg
   setFixedHeight(ExpandedHeight_);
 }
 
-QString TCategoryPanel::Caption() const { return Header_->text(); }
+QString TCategoryPanel::Caption() const {
+  return Header_->text();
+}
 
 void TCategoryPanel::SetExpanded(bool expanded) {
   if (expanded == Expanded_) {
@@ -59,6 +61,9 @@ TCategoryPanelGroup::TCategoryPanelGroup(QWidget* parent)
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setFrameShape(QFrame::NoFrame);
+  // Tab goes to the panels' controls, which the column scrolls into view; the column itself
+  // is no stop.
+  setFocusPolicy(Qt::NoFocus);
 }
 
 void TCategoryPanelGroup::AddPanel(TCategoryPanel* panel) {

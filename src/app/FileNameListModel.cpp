@@ -45,8 +45,7 @@ QVariant TFileNameListModel::data(const QModelIndex& index, int role) const {
   return RowText_ ? RowText_(index.row()) : QString();
 }
 
-QVariant TFileNameListModel::headerData(int section, Qt::Orientation orientation,
-                                        int role) const {
+QVariant TFileNameListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role == Qt::DisplayRole && orientation == Qt::Horizontal && section == 0) {
     return QStringLiteral("ファイル名");
   }

@@ -19,7 +19,9 @@ TRadioGroup::TRadioGroup(const QString& title, const QStringList& items, QWidget
   }
 }
 
-int TRadioGroup::ItemIndex() const { return Buttons_->checkedId(); }
+int TRadioGroup::ItemIndex() const {
+  return Buttons_->checkedId();
+}
 
 void TRadioGroup::SetItemIndex(int index) {
   if (QAbstractButton* button = Buttons_->button(index)) {

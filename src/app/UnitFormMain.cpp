@@ -95,8 +95,7 @@ std::u16string LibraryPathFor(std::u16string_view exePath) {
 
 std::u16string FileNamePart(std::u16string_view path) {
   const size_t delimiter = path.find_last_of(kDelimiters);
-  return std::u16string(delimiter == std::u16string_view::npos ? path
-                                                               : path.substr(delimiter + 1));
+  return std::u16string(delimiter == std::u16string_view::npos ? path : path.substr(delimiter + 1));
 }
 
 TFormMain::TFormMain(QWidget* owner, std::u16string exePath)
@@ -252,6 +251,12 @@ void TFormMain::BuildSettingsColumn() {
   ComboBoxFileNamePos->addItems({QStringLiteral("前に"), QStringLiteral("後ろに")});
   ComboBoxFileNamePos->setEditable(false);
   ComboBoxFileNamePos->setAccessibleName(QStringLiteral("付ける位置"));
+  // Qt on Linux names a drop-down by its current item and takes what it is from the label
+  // related to it, so the drop-down gets a label that says so without being shown.
+  auto* comboLabel = new QLabel(QStringLiteral("付ける位置"), names);
+  comboLabel->setObjectName(QStringLiteral("LabelComboBoxFileNamePos"));
+  comboLabel->setBuddy(ComboBoxFileNamePos);
+  comboLabel->hide();
   row1->addWidget(RadioButtonFileNamePos);
   row1->addWidget(ComboBoxFileNamePos, 1);
   rows->addLayout(row1);
@@ -294,11 +299,11 @@ void TFormMain::BuildSettingsColumn() {
   auto* grid = new QGridLayout(GridPanel1);
   grid->setContentsMargins(0, 0, 0, 0);
   grid->setHorizontalSpacing(4);
-  RadioGroupCharsetFrom = new TRadioGroup(
-      QStringLiteral("変換元"),
-      {QStringLiteral("自動認識"), QStringLiteral("Shift_JIS"), QStringLiteral("JIS"),
-       QStringLiteral("EUC-JP"), QStringLiteral("UTF-8")},
-      GridPanel1);
+  RadioGroupCharsetFrom =
+      new TRadioGroup(QStringLiteral("変換元"),
+                      {QStringLiteral("自動認識"), QStringLiteral("Shift_JIS"),
+                       QStringLiteral("JIS"), QStringLiteral("EUC-JP"), QStringLiteral("UTF-8")},
+                      GridPanel1);
   RadioGroupCharsetFrom->setObjectName(QStringLiteral("RadioGroupCharsetFrom"));
   RadioGroupCharsetTo = new TRadioGroup(QStringLiteral("変換先"),
                                         {QStringLiteral("Shift_JIS"), QStringLiteral("JIS"),
@@ -482,7 +487,9 @@ void TFormMain::SetWarningPresenter(WarningPresenter presenter) {
   ShowWarning_ = std::move(presenter);
 }
 
-void TFormMain::SetHelpOpener(HelpOpener opener) { OpenHelp_ = std::move(opener); }
+void TFormMain::SetHelpOpener(HelpOpener opener) {
+  OpenHelp_ = std::move(opener);
+}
 
 void TFormMain::ShowWarning(const std::u16string& text) {
   if (ShowWarning_) {
