@@ -61,6 +61,9 @@ TCategoryPanelGroup::TCategoryPanelGroup(QWidget* parent)
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setFrameShape(QFrame::NoFrame);
+  // Tab goes to the panels' controls, which the column scrolls into view; the column itself
+  // is no stop.
+  setFocusPolicy(Qt::NoFocus);
 }
 
 void TCategoryPanelGroup::AddPanel(TCategoryPanel* panel) {

@@ -262,6 +262,12 @@ void TFormMain::BuildSettingsColumn() {
   ComboBoxFileNamePos->addItems({QStringLiteral("前に"), QStringLiteral("後ろに")});
   ComboBoxFileNamePos->setEditable(false);
   ComboBoxFileNamePos->setAccessibleName(QStringLiteral("付ける位置"));
+  // Qt on Linux names a drop-down by its current item and takes what it is from the label
+  // related to it, so the drop-down gets a label that says so without being shown.
+  auto* comboLabel = new QLabel(QStringLiteral("付ける位置"), names);
+  comboLabel->setObjectName(QStringLiteral("LabelComboBoxFileNamePos"));
+  comboLabel->setBuddy(ComboBoxFileNamePos);
+  comboLabel->hide();
   row1->addWidget(RadioButtonFileNamePos);
   row1->addWidget(ComboBoxFileNamePos, 1);
   rows->addLayout(row1);

@@ -12,7 +12,9 @@ extern char** environ;
 
 namespace quillora {
 
-bool OpenWithDesktop(const std::u16string& target) { return OpenWithProgram("xdg-open", target); }
+bool OpenWithDesktop(const std::u16string& target) {
+  return OpenWithProgram("xdg-open", target);
+}
 
 bool OpenWithProgram(const std::string& program, const std::u16string& target) {
   std::string argument = ToUtf8(target);
@@ -32,7 +34,7 @@ bool OpenWithProgram(const std::string& program, const std::u16string& target) {
   std::string script = kScript;
   std::string name = "quillora-open";
   std::string program_arg = program;
-  char* argv[] = {sh.data(), dash_c.data(), script.data(), name.data(),
+  char* argv[] = {sh.data(),          dash_c.data(),   script.data(), name.data(),
                   program_arg.data(), argument.data(), nullptr};
   pid_t pid = 0;
   if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv, environ) != 0) {

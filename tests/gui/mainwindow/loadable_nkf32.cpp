@@ -6,9 +6,15 @@
 
 extern "C" {
 
-const char* GetNkfVersion(void) { return "test"; }
-int SetNkfOption(const char*) { return 0; }
-void NkfConvert(char* out, const char*) { out[0] = '\0'; }
+const char* GetNkfVersion(void) {
+  return "test";
+}
+int SetNkfOption(const char*) {
+  return 0;
+}
+void NkfConvert(char* out, const char*) {
+  out[0] = '\0';
+}
 int NkfConvertBounded(char*, size_t, size_t* written, const char*, size_t) {
   *written = 0;
   return 0;

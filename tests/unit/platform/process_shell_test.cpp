@@ -47,9 +47,10 @@ class Shell : public ::testing::Test {
     handler_ = dir_ / "handler";
     // Writes its arguments, one per line, to $QUILLORA_HANDLER_OUT, then renames it into place
     // so the test never reads a half-written file.
-    std::ofstream(handler_) << "#!/bin/sh\n"
-                               "out=\"$QUILLORA_HANDLER_OUT\"\n"
-                               "printf '%s\\n' \"$@\" > \"$out.part\" && mv \"$out.part\" \"$out\"\n";
+    std::ofstream(handler_)
+        << "#!/bin/sh\n"
+           "out=\"$QUILLORA_HANDLER_OUT\"\n"
+           "printf '%s\\n' \"$@\" > \"$out.part\" && mv \"$out.part\" \"$out\"\n";
     fs::permissions(handler_, fs::perms::owner_all);
     out_ = dir_ / "out.txt";
     setenv("QUILLORA_HANDLER_OUT", out_.c_str(), 1);
