@@ -126,8 +126,9 @@ TFormMain::TFormMain(QWidget* owner, std::u16string exePath)
 }
 
 TFormMain::~TFormMain() {
-  // The worker-thread component is destroyed here, before anything else: it stops a running
-  // conversion and waits for it while the controls, the adapter and the queue still exist.
+  // >>> JvThreadConvert, the worker-thread component, is destroyed here, before anything else:
+  // it stops a running conversion and waits for it (serving its synchronised calls) while the
+  // controls, the adapter and the queue still exist. <<<
 
   // No row is drawn from here on: the queue goes before the list does.
   ListModel_->SetRowTextFunction(nullptr);

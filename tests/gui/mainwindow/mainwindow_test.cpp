@@ -126,6 +126,8 @@ class TestFormMain : public QObject {
   void wholeProgram();
   void helpFilePath_data();
   void helpFilePath();
+  void libraryPath_data();
+  void libraryPath();
   void helpFileIsPickedOnceBesideTheExecutable();
   void helpCommand();
   void fileListRowsFollowTheQueue();
@@ -504,6 +506,23 @@ void TestFormMain::helpFilePath() {
   QFETCH(QString, exe);
   QFETCH(QString, help);
   QCOMPARE(Q(HelpFilePathFor(U(exe))), help);
+}
+
+void TestFormMain::libraryPath_data() {
+  QTest::addColumn<QString>("exe");
+  QTest::addColumn<QString>("library");
+  QTest::newRow("in a folder") << "/opt/q/quillora"
+                               << "/opt/q/nkf32.dll";
+  QTest::newRow("in the root: one delimiter") << "/quillora"
+                                              << "/nkf32.dll";
+  QTest::newRow("a bare name is never searched for") << "quillora"
+                                                     << "./nkf32.dll";
+}
+
+void TestFormMain::libraryPath() {
+  QFETCH(QString, exe);
+  QFETCH(QString, library);
+  QCOMPARE(Q(LibraryPathFor(U(exe))), library);
 }
 
 void TestFormMain::helpFileIsPickedOnceBesideTheExecutable() {
