@@ -432,6 +432,11 @@ void TFormMain::FirstIdle() {
     WatchedWindow_->removeEventFilter(this);
     WatchedWindow_ = nullptr;
   }
+  // Closed before its first idle moment: the program is ending, and a box now would be an
+  // orphan.
+  if (!isVisible()) {
+    return;
+  }
 
   const bool loaded = Nkf.load_library(LibraryPathFor(ExePath_)) != -1;
   if (!loaded) {

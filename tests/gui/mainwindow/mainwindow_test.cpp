@@ -365,6 +365,15 @@ void TestFormMain::firstIdleWaitsForTheWindowOnScreen() {
   QVERIFY(f.warnings.isEmpty());
   f.form->show();
   QVERIFY(done.wait(5000));
+
+  // A window closed before its first idle moment loads nothing and shows nothing.
+  Fixture closed(dir.path());
+  QSignalSpy closedDone(closed.form.get(), &TFormMain::FirstIdleFinished);
+  closed.form->show();
+  closed.form->close();
+  QTest::qWait(100);
+  QCOMPARE(closedDone.count(), 0);
+  QVERIFY(closed.warnings.isEmpty());
 }
 
 void TestFormMain::loadFailureWarnsOnceAndCloses() {
