@@ -56,12 +56,6 @@ constexpr int kDropPromptPixelHeight = 21;
 // The indent of the rows that belong to the radio button above them.
 constexpr int kRowIndent = 18;
 
-#ifdef _WIN32
-constexpr std::u16string_view kDelimiters = u"\\/:";
-#else
-constexpr std::u16string_view kDelimiters = u"/";
-#endif
-
 QString Q(std::u16string_view text) {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -75,31 +69,23 @@ QString FormFontFamily() {
 
 }  // namespace
 
-std::u16string HelpFilePathFor(std::u16string_view exePath) {
-  const size_t delimiter = exePath.find_last_of(kDelimiters);
-  const size_t nameStart = delimiter == std::u16string_view::npos ? 0 : delimiter + 1;
-  const size_t dot = exePath.rfind(u'.');
-  const size_t stem = dot != std::u16string_view::npos && dot >= nameStart ? dot : exePath.size();
-  std::u16string path(exePath.substr(0, stem));
+std::u16string HelpFilePathFor(std::u16string_view exePath, const PathSyntax& syntax) {
+  std::u16string path(exePath.substr(0, exePath.size() - syntax.Extension(exePath).size()));
   path += u".CHM";
   return path;
 }
 
-std::u16string LibraryPathFor(std::u16string_view exePath) {
-  const size_t delimiter = exePath.find_last_of(kDelimiters);
-  if (delimiter == std::u16string_view::npos) {
-    // Never a bare name: that would let the loader search its own path list.
-    return u"./nkf32.dll";
-  }
-  std::u16string path(exePath.substr(0, delimiter));
-  path += u'/';
-  path += u"nkf32.dll";
+std::u16string LibraryPathFor(std::u16string_view exePath, const PathSyntax& syntax) {
+  const std::u16string folder = syntax.DirectoryPart(exePath);
+  // Never a bare name: that would let the loader search its own path list.
+  std::u16string path =
+      syntax.WithTrailingDelimiter(folder.empty() ? std::u16string_view(u".") : folder);
+  path.append(u"nkf32.dll");
   return path;
 }
 
-std::u16string FileNamePart(std::u16string_view path) {
-  const size_t delimiter = path.find_last_of(kDelimiters);
-  return std::u16string(delimiter == std::u16string_view::npos ? path : path.substr(delimiter + 1));
+std::u16string FileNamePart(std::u16string_view path, const PathSyntax& syntax) {
+  return syntax.FileNamePart(path);
 }
 
 TFormMain::TFormMain(QWidget* owner, std::u16string exePath)
@@ -136,8 +122,9 @@ TFormMain::TFormMain(QWidget* owner, std::u16string exePath)
 }
 
 TFormMain::~TFormMain() {
-  // The worker-thread component is destroyed here, before anything else: it stops a running
-  // conversion and waits for it while the controls, the adapter and the queue still exist.
+  // >>> JvThreadConvert, the worker-thread component, is destroyed here, before anything else:
+  // it stops a running conversion and waits for it (serving its synchronised calls) while the
+  // controls, the adapter and the queue still exist. <<<
 
   // No row is drawn from here on: the queue goes before the list does.
   ListModel_->SetRowTextFunction(nullptr);
@@ -455,6 +442,11 @@ void TFormMain::FirstIdle() {
   if (WatchedWindow_ != nullptr) {
     WatchedWindow_->removeEventFilter(this);
     WatchedWindow_ = nullptr;
+  }
+  // Closed before its first idle moment: the program is ending, and a box now would be an
+  // orphan.
+  if (!isVisible()) {
+    return;
   }
 
   const bool loaded = Nkf.load_library(LibraryPathFor(ExePath_)) != -1;

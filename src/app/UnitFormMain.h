@@ -8,6 +8,7 @@
 
 #include "conv/Tnkf.h"
 #include "job/TThreadFileNameList.h"
+#include "platform/PathSyntax.h"
 #include "platform/Process.h"
 
 class QAction;
@@ -33,14 +34,16 @@ class TRadioGroup;
 
 // The help file that belongs to the executable at exePath: its path with the extension of the
 // file name replaced by ".CHM", or with ".CHM" appended when the name has none.
-std::u16string HelpFilePathFor(std::u16string_view exePath);
+std::u16string HelpFilePathFor(std::u16string_view exePath,
+                               const PathSyntax& syntax = PathSyntax::Native());
 
-// The conversion component's path: the executable's folder, one "/", "nkf32.dll".
-std::u16string LibraryPathFor(std::u16string_view exePath);
+// The conversion component's path: the executable's folder, one delimiter, "nkf32.dll".
+std::u16string LibraryPathFor(std::u16string_view exePath,
+                              const PathSyntax& syntax = PathSyntax::Native());
 
-// The file-name part of a path as the file list shows it: the text after the last delimiter of
-// the platform's path syntax, the whole text when it has none.
-std::u16string FileNamePart(std::u16string_view path);
+// The file-name part of a path as the file list shows it.
+std::u16string FileNamePart(std::u16string_view path,
+                            const PathSyntax& syntax = PathSyntax::Native());
 
 // The main window: the naming and code settings, the drop prompt, the conversion panel with the
 // pending files, progress and cancel, the status bar, and the Help and Version commands. It

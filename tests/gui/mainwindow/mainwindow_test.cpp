@@ -126,6 +126,8 @@ class TestFormMain : public QObject {
   void wholeProgram();
   void helpFilePath_data();
   void helpFilePath();
+  void libraryPath_data();
+  void libraryPath();
   void helpFileIsPickedOnceBesideTheExecutable();
   void helpCommand();
   void fileListRowsFollowTheQueue();
@@ -363,6 +365,15 @@ void TestFormMain::firstIdleWaitsForTheWindowOnScreen() {
   QVERIFY(f.warnings.isEmpty());
   f.form->show();
   QVERIFY(done.wait(5000));
+
+  // A window closed before its first idle moment loads nothing and shows nothing.
+  Fixture closed(dir.path());
+  QSignalSpy closedDone(closed.form.get(), &TFormMain::FirstIdleFinished);
+  closed.form->show();
+  closed.form->close();
+  QTest::qWait(100);
+  QCOMPARE(closedDone.count(), 0);
+  QVERIFY(closed.warnings.isEmpty());
 }
 
 void TestFormMain::loadFailureWarnsOnceAndCloses() {
@@ -483,27 +494,73 @@ void TestFormMain::wholeProgram() {
   QCOMPARE(output.split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
 }
 
+static const PathSyntax& SyntaxNamed(const QString& name) {
+  return name == QStringLiteral("windows") ? PathSyntax::Windows() : PathSyntax::Posix();
+}
+
 void TestFormMain::helpFilePath_data() {
+  QTest::addColumn<QString>("syntax");
   QTest::addColumn<QString>("exe");
   QTest::addColumn<QString>("help");
-  QTest::newRow("no extension: appended") << "/opt/q/quillora"
+  QTest::newRow("no extension: appended") << "posix"
+                                          << "/opt/q/quillora"
                                           << "/opt/q/quillora.CHM";
-  QTest::newRow("extension replaced") << "/opt/q/quillora.exe"
+  QTest::newRow("extension replaced") << "posix"
+                                      << "/opt/q/quillora.exe"
                                       << "/opt/q/quillora.CHM";
-  QTest::newRow("only the last extension") << "/opt/q/quillora.tar.gz"
+  QTest::newRow("only the last extension") << "posix"
+                                           << "/opt/q/quillora.tar.gz"
                                            << "/opt/q/quillora.tar.CHM";
-  QTest::newRow("lower-case extension") << "/opt/q/quillora.chm"
+  QTest::newRow("lower-case extension") << "posix"
+                                        << "/opt/q/quillora.chm"
                                         << "/opt/q/quillora.CHM";
-  QTest::newRow("a dot in a folder is no extension") << "/opt/q.d/quillora"
+  QTest::newRow("a dot in a folder is no extension") << "posix"
+                                                     << "/opt/q.d/quillora"
                                                      << "/opt/q.d/quillora.CHM";
-  QTest::newRow("trailing dot") << "/opt/q/quillora."
+  QTest::newRow("trailing dot") << "posix"
+                                << "/opt/q/quillora."
                                 << "/opt/q/quillora.CHM";
+  QTest::newRow("windows") << "windows"
+                           << "C:\\Program Files\\Q\\Quillora.exe"
+                           << "C:\\Program Files\\Q\\Quillora.CHM";
+  QTest::newRow("windows, a dot in a folder") << "windows"
+                                              << "C:\\q.d\\Quillora"
+                                              << "C:\\q.d\\Quillora.CHM";
 }
 
 void TestFormMain::helpFilePath() {
+  QFETCH(QString, syntax);
   QFETCH(QString, exe);
   QFETCH(QString, help);
-  QCOMPARE(Q(HelpFilePathFor(U(exe))), help);
+  QCOMPARE(Q(HelpFilePathFor(U(exe), SyntaxNamed(syntax))), help);
+}
+
+void TestFormMain::libraryPath_data() {
+  QTest::addColumn<QString>("syntax");
+  QTest::addColumn<QString>("exe");
+  QTest::addColumn<QString>("library");
+  QTest::newRow("in a folder") << "posix"
+                               << "/opt/q/quillora"
+                               << "/opt/q/nkf32.dll";
+  QTest::newRow("in the root: one delimiter") << "posix"
+                                              << "/quillora"
+                                              << "/nkf32.dll";
+  QTest::newRow("a bare name is never searched for") << "posix"
+                                                     << "quillora"
+                                                     << "./nkf32.dll";
+  QTest::newRow("windows") << "windows"
+                           << "C:\\Q\\Quillora.exe"
+                           << "C:\\Q\\nkf32.dll";
+  QTest::newRow("windows, a drive's root") << "windows"
+                                           << "C:\\Quillora.exe"
+                                           << "C:\\nkf32.dll";
+}
+
+void TestFormMain::libraryPath() {
+  QFETCH(QString, syntax);
+  QFETCH(QString, exe);
+  QFETCH(QString, library);
+  QCOMPARE(Q(LibraryPathFor(U(exe), SyntaxNamed(syntax))), library);
 }
 
 void TestFormMain::helpFileIsPickedOnceBesideTheExecutable() {
@@ -615,27 +672,44 @@ void TestFormMain::fileListRowsFollowTheQueue() {
 }
 
 void TestFormMain::fileNamePart_data() {
+  QTest::addColumn<QString>("syntax");
   QTest::addColumn<QString>("path");
   QTest::addColumn<QString>("name");
-  QTest::newRow("last component") << "/in/a.txt"
+  QTest::newRow("last component") << "posix"
+                                  << "/in/a.txt"
                                   << "a.txt";
-  QTest::newRow("no delimiter") << "a.txt"
+  QTest::newRow("no delimiter") << "posix"
+                                << "a.txt"
                                 << "a.txt";
-  QTest::newRow("folder path") << "/in/sub/"
+  QTest::newRow("folder path") << "posix"
+                               << "/in/sub/"
                                << "";
-  QTest::newRow("empty") << ""
+  QTest::newRow("empty") << "posix"
+                         << ""
                          << "";
-  // On this platform "\" and ":" are characters of a name.
-  QTest::newRow("backslash in a name") << "/in/a\\b.txt"
+  // On Linux "\" and ":" are characters of a name.
+  QTest::newRow("backslash in a name") << "posix"
+                                       << "/in/a\\b.txt"
                                        << "a\\b.txt";
-  QTest::newRow("colon in a name") << "/in/c:d.txt"
+  QTest::newRow("colon in a name") << "posix"
+                                   << "/in/c:d.txt"
                                    << "c:d.txt";
+  QTest::newRow("windows") << "windows"
+                           << "C:\\in\\a.txt"
+                           << "a.txt";
+  QTest::newRow("windows, slash") << "windows"
+                                  << "C:\\in/b.txt"
+                                  << "b.txt";
+  QTest::newRow("windows, drive-relative") << "windows"
+                                           << "C:c.txt"
+                                           << "c.txt";
 }
 
 void TestFormMain::fileNamePart() {
+  QFETCH(QString, syntax);
   QFETCH(QString, path);
   QFETCH(QString, name);
-  QCOMPARE(Q(FileNamePart(U(path))), name);
+  QCOMPARE(Q(FileNamePart(U(path), SyntaxNamed(syntax))), name);
 }
 
 void TestFormMain::columnFillsTheListAfterResizeAndRefresh() {
