@@ -31,8 +31,10 @@ SyncBridge::SyncBridge() {
   // service no longer calls the hook once the destructor has replaced it.
   SetWakeUserInterfaceHook(
       [this] { QCoreApplication::postEvent(this, new QEvent(ServeEventType())); });
-  idle_ = connect(QAbstractEventDispatcher::instance(thread()),
-                  &QAbstractEventDispatcher::aboutToBlock, this, [] { CheckSynchronize(); });
+  if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(thread())) {
+    idle_ = connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+                    [] { CheckSynchronize(); });
+  }
   SetThreadExceptionReport(ShowThreadExceptionBox);
 }
 
