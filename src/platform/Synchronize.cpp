@@ -4,16 +4,20 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
-#include <future>
 #include <mutex>
 #include <utility>
 
 namespace quillora {
 namespace {
 
+// Lives on the requester's stack until its call has run.
 struct Request {
-  const std::function<void()>* method;
-  std::promise<void> done;  // carries the method's exception back to the requester
+  explicit Request(const std::function<void()>& m) : method(m) {}
+  const std::function<void()>& method;
+  std::mutex mutex;
+  std::condition_variable ran;
+  bool done = false;
+  std::exception_ptr failure;
 };
 
 struct Service {
@@ -62,8 +66,7 @@ void SynchronizeCall(const std::function<void()>& method) {
     return;
   }
   Service& service = TheService();
-  Request request{&method, {}};
-  std::future<void> done = request.done.get_future();
+  Request request(method);
   std::function<void()> wake;
   {
     std::lock_guard lock(service.mutex);
@@ -85,7 +88,15 @@ void SynchronizeCall(const std::function<void()>& method) {
       service.wakeCallsEnded.notify_all();
     }
   }
-  done.get();
+  std::exception_ptr failure;
+  {
+    std::unique_lock lock(request.mutex);
+    request.ran.wait(lock, [&] { return request.done; });
+    failure = std::move(request.failure);
+  }
+  if (failure) {
+    std::rethrow_exception(std::move(failure));
+  }
 }
 
 bool CheckSynchronize() {
@@ -99,14 +110,19 @@ bool CheckSynchronize() {
     taken.swap(service.pending);
   }
   for (Request* request : taken) {
-    // The requester owns the request and may leave as soon as its promise is kept: nothing of
-    // it is touched after that.
+    std::exception_ptr failure;
     try {
-      (*request->method)();
-      request->done.set_value();
+      request->method();
     } catch (...) {
-      request->done.set_exception(std::current_exception());
+      failure = std::current_exception();
     }
+    // The exception is moved, never copied, to the requester: this thread keeps no hold on it
+    // once the catch block has ended, so the requester is the one that frees it.
+    std::lock_guard lock(request->mutex);
+    request->failure = std::move(failure);
+    request->done = true;
+    // Under the lock: the requester may free the request as soon as it sees done.
+    request->ran.notify_one();
   }
   return !taken.empty();
 }

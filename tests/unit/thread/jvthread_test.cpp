@@ -155,6 +155,30 @@ TEST_F(TJvThreadTest, AStartIsRefusedWhileTheRunWorksAndUntilItsEndStepHasRun) {
   ASSERT_TRUE(ServeUntil([&] { return component.Count() == 0; }));
 }
 
+// A finish handler that wants another run: inside OnFinish its own run still counts as
+// running; by OnFinishAll it has ended.
+TEST_F(TJvThreadTest, ANewRunCanStartFromOnFinishAllButNotFromOnFinish) {
+  TJvThread component;
+  std::atomic<int> bodies{0};
+  TJvBaseThread* startedInFinish = reinterpret_cast<TJvBaseThread*>(1);
+  TJvBaseThread* startedInFinishAll = nullptr;
+  component.OnExecute = [&](TJvBaseThread*, void*) { ++bodies; };
+  component.OnFinish = [&](TJvBaseThread*) {
+    if (bodies == 1) {
+      startedInFinish = component.Execute(nullptr);
+    }
+  };
+  component.OnFinishAll = [&](TJvThread*) {
+    if (bodies == 1) {
+      startedInFinishAll = component.Execute(nullptr);
+    }
+  };
+  ASSERT_NE(component.Execute(nullptr), nullptr);
+  ASSERT_TRUE(ServeUntil([&] { return bodies == 2 && component.Count() == 0; }));
+  EXPECT_EQ(startedInFinish, nullptr);
+  EXPECT_NE(startedInFinishAll, nullptr);
+}
+
 TEST_F(TJvThreadTest, StartRulesOfExclusiveMaxCountAndTheBody) {
   struct Case {
     const char* name;
