@@ -219,20 +219,26 @@ bool ValidEucJp(std::string_view s, size_t* where) {
   return true;
 }
 
-// The encoder writes ESC $ B (JIS X 0208), ESC ( I (half-width katakana) and ESC ( B (ASCII)
-// and nothing else; a line end or the end of the text is reached in ASCII.
+// The encoder writes ESC $ B (JIS X 0208), ESC ( I (half-width katakana), ESC $ ( D (JIS X 0212,
+// for the characters of code page 932 that JIS X 0208 lacks) and ESC ( B (ASCII), and nothing
+// else; a line end or the end of the text is reached in ASCII.
 bool ValidJis(std::string_view s, size_t* where) {
   enum { kAscii, kKanji, kKana } state = kAscii;
   for (size_t i = 0; i < s.size();) {
     const auto c = static_cast<unsigned char>(s[i]);
     *where = i;
     if (c == 0x1B) {
-      const std::string_view seq = s.substr(i + 1, 2);
-      if (seq == "$B") {
+      const std::string_view seq = s.substr(i + 1, 3);
+      if (seq.starts_with("$(D")) {
+        state = kKanji;  // two bytes a character, as in JIS X 0208
+        i += 4;
+        continue;
+      }
+      if (seq.starts_with("$B")) {
         state = kKanji;
-      } else if (seq == "(I") {
+      } else if (seq.starts_with("(I")) {
         state = kKana;
-      } else if (seq == "(B") {
+      } else if (seq.starts_with("(B")) {
         state = kAscii;
       } else {
         return false;

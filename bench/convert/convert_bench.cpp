@@ -2,7 +2,10 @@
 // same sample bytes in the same run, and of pure ASCII input against memcpy.
 //
 // Usage: bench_convert SAMPLE_DIR [--reps N] [--no-python]
-// SAMPLE_DIR is what make_sample.py writes. Every figure is the median of N whole conversions
+//        bench_convert SAMPLE_DIR --profile FROM:TO [--detect] [--ascii] [--reps N]
+// SAMPLE_DIR is what make_sample.py writes. --profile runs only the component on one pair
+// (sjis:utf8, jis:sjis, ...), without the source letter with --detect, on the ASCII sample
+// with --ascii: for a profiler. Every figure is the median of N whole conversions
 // of the sample; the converters take turns within each repetition, so a busy moment of the
 // machine hurts them alike. Setting up a converter (iconv_open, ucnv_open, the output buffer) is
 // outside the timed region; the component's SetNkfOption is inside it, as it is in the program.
@@ -405,28 +408,65 @@ int Run(const std::string& dir, int reps, bool python) {
   return 0;
 }
 
+// The component alone on one pair, for valgrind --tool=callgrind or perf.
+int Profile(const std::string& dir, const std::string& pair, bool detect, bool ascii, int reps) {
+  for (const Pair& p : kPairs) {
+    if (pair != std::string(p.from.suffix) + ":" + p.to.suffix) {
+      continue;
+    }
+    const std::string options = Options(
+        detect ? std::nullopt : std::optional<char>(p.from.input_letter), p.to.output_letter);
+    const std::string in = ReadFile(
+        dir + (ascii ? std::string("/ascii.txt") : std::string("/sample.") + p.from.suffix));
+    std::vector<char> out(8 * in.size() + 16, 1);
+    std::vector<Candidate> c;
+    c.push_back({options, Ours(options), {}, {}, {}});
+    Measure(c, in, out, reps);
+    if (!c[0].error.empty()) {
+      std::fprintf(stderr, "%s\n", c[0].error.c_str());
+      return 1;
+    }
+    std::printf("\"%s\" on %.2f MB%s: %.1f MB/s\n", options.c_str(), in.size() / 1e6,
+                ascii ? " of ASCII" : "", MBps(in.size(), c[0]));
+    return 0;
+  }
+  std::fprintf(stderr, "no pair %s (sjis:utf8, utf8:sjis, euc:sjis, ...)\n", pair.c_str());
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s SAMPLE_DIR [--reps N] [--no-python]\n", argv[0]);
+    std::fprintf(stderr,
+                 "usage: %s SAMPLE_DIR [--reps N] [--no-python]\n"
+                 "       %s SAMPLE_DIR --profile FROM:TO [--detect] [--ascii] [--reps N]\n",
+                 argv[0], argv[0]);
     return 2;
   }
   int reps = 21;
-  bool python = true;
+  bool python = true, detect = false, ascii = false;
+  std::string profile;
   for (int i = 2; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--reps" && i + 1 < argc) {
       reps = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--no-python") {
       python = false;
+    } else if (arg == "--profile" && i + 1 < argc) {
+      profile = argv[++i];
+    } else if (arg == "--detect") {
+      detect = true;
+    } else if (arg == "--ascii") {
+      ascii = true;
     } else {
       std::fprintf(stderr, "unknown argument %s\n", argv[i]);
       return 2;
     }
   }
   try {
-    return Run(argv[1], reps, python);
+    return profile.empty() ? Run(argv[1], reps, python)
+                           : Profile(argv[1], profile, detect, ascii, reps);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bench_convert: %s\n", e.what());
     return 1;
