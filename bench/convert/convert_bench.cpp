@@ -280,7 +280,9 @@ int Run(const std::string& dir, int reps, bool python) {
   std::printf("Sample: %s (SJIS %.2f MB, EUC %.2f MB, JIS %.2f MB, UTF-8 %.2f MB)\n", dir.c_str(),
               samples["sjis"].size() / 1e6, samples["euc"].size() / 1e6,
               samples["jis"].size() / 1e6, samples["utf8"].size() / 1e6);
-  std::printf("Component: %s\n\n", GetNkfVersion());
+  std::printf("Component: %s\n", GetNkfVersion());
+  // The figures depend on what else the machine is doing; say how busy it was.
+  std::printf("Load average: %s\n", ReadFile("/proc/loadavg").c_str());
 
   std::map<std::string, PythonResult> py;
   if (python) {
@@ -382,9 +384,12 @@ int Run(const std::string& dir, int reps, bool python) {
   for (char letter : {'s', 'j', 'e', 'w'}) {
     a.push_back({Options(std::nullopt, letter), Ours(Options(std::nullopt, letter)), {}, {}, {}});
   }
-  Measure(a, ascii, out, reps);
+  // An ASCII run takes a tenth of a millisecond, so one preemption moves a figure a lot; more
+  // repetitions cost little and steady the median.
+  Measure(a, ascii, out, 5 * reps);
   const double memcpy_mbps = MBps(ascii.size(), a[0]);
-  std::printf("Pure ASCII (%.2f MB): memcpy %.1f MB/s\n", ascii.size() / 1e6, memcpy_mbps);
+  std::printf("Pure ASCII (%.2f MB, median of %d runs): memcpy %.1f MB/s\n", ascii.size() / 1e6,
+              5 * reps, memcpy_mbps);
   std::printf("%-8s %9s %9s %-5s\n", "options", "MB/s", "x memcpy", "bar");
   for (size_t i = 1; i < a.size(); ++i) {
     const double mbps = MBps(ascii.size(), a[i]);
