@@ -13,7 +13,8 @@
 // invalid, then a space). UTF-8 replaces each maximal subpart of an ill-formed sequence once,
 // as the Unicode standard recommends (and as Python's decoder does).
 //
-// An encoder writes one character at o and returns the new end; kInvalid becomes U+FFFD in
+// An encoder writes one character at o (Put) or one code of its code set (PutCode) and returns
+// the new end; kInvalid becomes U+FFFD in
 // UTF-8 and the GETA MARK elsewhere, as does a character the target code lacks. No character
 // makes an encoder write more than kMaxPerChar bytes, and no character of one input byte more
 // than kMaxPerByte, which bounds every conversion's output (see convert.cpp).
@@ -23,6 +24,10 @@
 #include <cstring>
 
 namespace nkf {
+
+// What a decoder yields and an encoder's PutCode takes: Unicode characters, or for the exact
+// transforms between the legacy codes the target's own codes (ASCII below 0x80 in all).
+enum class CodeSet { kUnicode, kShiftJis, kEucJp };
 
 inline constexpr std::uint32_t kInvalid = 0xFFFFFFFF;
 inline constexpr std::uint32_t kNothing = 0xFFFFFFFE;
