@@ -20,6 +20,7 @@
 // than kMaxPerByte, which bounds every conversion's output (see convert.cpp).
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -42,6 +43,17 @@ inline std::uint64_t Load8(const unsigned char* p) {
   std::uint64_t w;
   std::memcpy(&w, p, 8);
   return w;
+}
+
+// Four bytes as a number whose lowest byte is p[0], whatever the machine's byte order.
+inline std::uint32_t LoadLittle4(const unsigned char* p) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::uint32_t w;
+    std::memcpy(&w, p, 4);
+    return w;
+  } else {
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+  }
 }
 
 inline constexpr std::uint64_t kHighBits = 0x8080808080808080ull;

@@ -121,12 +121,32 @@ struct Pipeline {
       }
       if constexpr (Decoder::kThreeByteRuns) {
         // Runs of well-formed three-byte UTF-8, most of Japanese text, in a tight loop.
-        std::uint32_t c;
-        if (Utf8Decoder::NextThreeByte(p, end, c)) {
-          do {
-            o = encoder.PutBmp(c, o);
-          } while (p < limit && Utf8Decoder::NextThreeByte(p, end, c));
-          continue;
+        if (end - p >= 4) {
+          const unsigned char* const start = p;
+          const unsigned char* const stop = std::min(limit, end - 3);
+          if constexpr (Encoder::kThreeByteTable) {
+            // Straight from the bytes to the target's code.
+            do {
+              const std::uint32_t w = LoadLittle4(p);
+              if ((w & 0xC0C0F0u) != 0x8080E0u) {
+                break;
+              }
+              unsigned char* const next = encoder.PutThreeByte(w, o);
+              if (next == nullptr) {
+                break;
+              }
+              o = next;
+              p += 3;
+            } while (p < stop);
+          } else {
+            std::uint32_t c;
+            while (p < stop && Utf8Decoder::NextThreeByte(p, c)) {
+              o = encoder.PutBmp(c, o);
+            }
+          }
+          if (p != start) {
+            continue;
+          }
         }
       }
       const std::uint32_t c = decoder.Next(p, end);

@@ -95,6 +95,19 @@ struct EucEncoder {
     return PutCode(v != 0 ? v : kInvalid, o);
   }
 
+  // As SjisEncoder::PutThreeByte.
+  static constexpr bool kThreeByteTable = true;
+  unsigned char* PutThreeByte(std::uint32_t w, unsigned char* o) {
+    const unsigned v = tables::EucFromThreeByte(w);
+    if (v < 0x100 || (v & 0xFF) < 0xA1) [[unlikely]] {
+      // No code, half-width katakana or the three-byte set.
+      return v == 0 ? nullptr : PutCode(v, o);
+    }
+    o[0] = static_cast<unsigned char>(v >> 8);
+    o[1] = static_cast<unsigned char>(v);
+    return o + 2;
+  }
+
   unsigned char* Put(std::uint32_t c, unsigned char* o) {
     if (c < 0x80) {
       *o = static_cast<unsigned char>(c);

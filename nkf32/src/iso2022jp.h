@@ -169,6 +169,8 @@ struct JisEncoder {
     return o + 2;
   }
 
+  static constexpr bool kThreeByteTable = false;
+  unsigned char* PutThreeByte(std::uint32_t, unsigned char*) { return nullptr; }
   unsigned char* PutBmp(std::uint32_t c, unsigned char* o) { return Put(c, o); }
 
   unsigned char* Put(std::uint32_t c, unsigned char* o) {

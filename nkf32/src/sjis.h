@@ -71,10 +71,22 @@ struct SjisEncoder {
     return o + 2;
   }
 
-  // A character U+0800-U+FFFF.
-  unsigned char* PutBmp(std::uint32_t c, unsigned char* o) {
-    const unsigned v = tables::kSjisEncode[tables::kSjisEncodePage[c >> 8] * 256u + (c & 0xFF)];
-    return PutCode(v != 0 ? v : kInvalid, o);
+  // A three-byte UTF-8 sequence, its bytes in w from the lowest, looked up without decoding
+  // it; null when the table has no code for it (no character, or not well-formed), for the
+  // caller to take the long way.
+  static constexpr bool kThreeByteTable = true;
+  unsigned char* PutThreeByte(std::uint32_t w, unsigned char* o) {
+    const unsigned v = tables::SjisFromThreeByte(w);
+    if (v < 0x100) [[unlikely]] {
+      if (v == 0) {
+        return nullptr;
+      }
+      *o = static_cast<unsigned char>(v);  // half-width katakana
+      return o + 1;
+    }
+    o[0] = static_cast<unsigned char>(v >> 8);
+    o[1] = static_cast<unsigned char>(v);
+    return o + 2;
   }
 
   unsigned char* Put(std::uint32_t c, unsigned char* o) {
