@@ -176,18 +176,7 @@ TFormMain::TFormMain(QWidget* owner, std::u16string exePath)
                     QMessageBox::Ok, this);
     box.exec();
   };
-  Ask_ = [this](const std::u16string& text) {
-    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), Q(text),
-                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
-    switch (box.exec()) {
-      case QMessageBox::Yes:
-        return TAnswer::Yes;
-      case QMessageBox::No:
-        return TAnswer::No;
-      default:
-        return TAnswer::Cancel;
-    }
-  };
+  SetQuestionPresenter(nullptr);
   OpenHelp_ = [this](const std::u16string& path) {
     try {
       return THelpViewer::ShowContents(this, path) != nullptr;
@@ -612,7 +601,21 @@ void TFormMain::ActionHelpHelpExecute() {
 namespace quillora {
 
 void TFormMain::SetQuestionPresenter(QuestionPresenter presenter) {
-  Ask_ = std::move(presenter);
+  Ask_ = presenter ? std::move(presenter)
+                   : [this](const std::u16string& text) { return ShowQuestionBox(text); };
+}
+
+TAnswer TFormMain::ShowQuestionBox(const std::u16string& text) {
+  QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), Q(text),
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
+  switch (box.exec()) {
+    case QMessageBox::Yes:
+      return TAnswer::Yes;
+    case QMessageBox::No:
+      return TAnswer::No;
+    default:
+      return TAnswer::Cancel;
+  }
 }
 
 TAnswer TFormMain::AskToContinue(const std::u16string& text) {

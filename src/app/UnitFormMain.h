@@ -133,9 +133,11 @@ class TFormMain : public QMainWindow, public TConvertView {
   // The settings of the current run, copied from the controls when it begins.
   TConvertSettings ConvertSettings;
 
-  // How the window asks a continue-or-stop question: Yes, No or Cancel.
+  // How the window asks a continue-or-stop question: Yes, No or Cancel. Empty restores the
+  // window's own confirmation box.
   using QuestionPresenter = std::function<TAnswer(const std::u16string& text)>;
   void SetQuestionPresenter(QuestionPresenter presenter);
+  TAnswer ShowQuestionBox(const std::u16string& text);
   TAnswer AskToContinue(const std::u16string& text) override;
 
   // The drop of files from the desktop: every dropped file that exists joins the queue and a
