@@ -521,6 +521,9 @@ TEST_F(TJvThreadTest, AnExceptionFromTheBodyIsReportedOnTheUserInterfaceThreadBe
 // Destroyed with the last copy of the body, which only the run holds once the component's
 // own handler has been cleared.
 struct ReleaseToken {
+  ReleaseToken(Signal* signal, ThreadId* thread) : released(signal), releasedOn(thread) {}
+  ReleaseToken(const ReleaseToken&) = delete;
+  ReleaseToken& operator=(const ReleaseToken&) = delete;
   Signal* released;
   ThreadId* releasedOn;
   ~ReleaseToken() {
