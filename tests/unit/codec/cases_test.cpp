@@ -58,6 +58,8 @@ const Case kCases[] = {
     {"line ends", "Ws", "a\r\nb\rc\n", "a\r\nb\rc\n"},
     {"controls and DEL", "Se", "\x01\x1B\x7F\t", "\x01\x1B\x7F\t"},
     {"controls and DEL", "Sj", "\x01\x7F\t\x0B", "\x01\x7F\t\x0B"},
+    {"controls near the shift bytes", "Sj", "\x10\x1A\x1C\x0D\x0C", "\x10\x1A\x1C\x0D\x0C"},
+    {"controls near the shift bytes", "Jw", "\x10\x1A\x1C\x0D\x0C", "\x10\x1A\x1C\x0D\x0C"},
     {"shift bytes are no data in JIS", "Sj", "\x1B$B\x0E\x0F",
      "\x1B$B\x22\x2E\x1B(B$B\x1B$B\x22\x2E\x22\x2E\x1B(B"},
     {"shift bytes are no data in JIS", "Wj", "a\x1B(I", "a\x1B$B\x22\x2E\x1B(B(I"},
