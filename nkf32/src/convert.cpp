@@ -6,6 +6,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "ascii.h"
 #include "codec.h"
 #include "eucjp.h"
 #include "iso2022jp.h"
@@ -29,6 +30,7 @@ struct Pipeline {
   unsigned char* AsciiRun(const unsigned char*& p, const unsigned char* limit, unsigned char* o) {
     o = encoder.BeginAscii(o);
 #if defined(__SSE2__)
+    [[maybe_unused]] bool long_run = false;
     // Thirty-two bytes at a time; the mask of the bytes that end the run says how far it goes.
     while (limit - p >= 32) {
       const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -70,6 +72,16 @@ struct Pipeline {
       }
       p += 32;
       o += 32;
+      if constexpr (kShiftsLeaveAscii) {
+        // A run this long is likely longer still: hand it to the widest vectors once. They
+        // keep within the bytes before limit, which the bound above allows.
+        if (!long_run) {
+          long_run = true;
+          const std::size_t n = CopyJisAsciiBlocks(p, static_cast<std::size_t>(limit - p), o);
+          p += n;
+          o += n;
+        }
+      }
     }
 #endif
     for (;;) {
