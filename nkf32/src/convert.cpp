@@ -144,6 +144,26 @@ struct Pipeline {
           }
         }
       }
+      if constexpr (Decoder::kTwoByteRuns) {
+        // Runs of two-byte characters, most of Japanese text in the legacy codes.
+        if (end - p >= 2) {
+          const unsigned char* const start = p;
+          const unsigned char* const stop = std::min(limit, end - 1);
+          std::uint32_t c;
+          if constexpr (Encoder::kTakesPacked && Decoder::kYields == CodeSet::kUnicode) {
+            while (p < stop && decoder.template NextTwoByte<true>(p, c)) {
+              o = encoder.PutPacked(c, o);
+            }
+          } else {
+            while (p < stop && decoder.NextTwoByte(p, c)) {
+              o = Put(c, o);
+            }
+          }
+          if (p != start) {
+            continue;
+          }
+        }
+      }
       if constexpr (Decoder::kThreeByteRuns) {
         // Runs of well-formed three-byte UTF-8, most of Japanese text, in a tight loop.
         if (end - p >= 4) {
@@ -180,13 +200,17 @@ struct Pipeline {
           continue;
         }
       }
-      if constexpr (Decoder::kYields == CodeSet::kUnicode) {
-        o = encoder.Put(c, o);
-      } else {
-        o = encoder.PutCode(c, o);
-      }
+      o = Put(c, o);
     }
     return o;
+  }
+
+  unsigned char* Put(std::uint32_t c, unsigned char* o) {
+    if constexpr (Decoder::kYields == CodeSet::kUnicode) {
+      return encoder.Put(c, o);
+    } else {
+      return encoder.PutCode(c, o);
+    }
   }
 };
 
