@@ -17,8 +17,6 @@ __attribute__((target("avx2"))) std::size_t CopyAvx2(const unsigned char* p, std
   while (n - i >= 64) {
     const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
     const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + i), x);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + i + 32), y);
     const __m256i dx = _mm256_sub_epi8(x, from);
     const __m256i dy = _mm256_sub_epi8(y, from);
     const __m256i stop = _mm256_or_si256(
@@ -27,6 +25,8 @@ __attribute__((target("avx2"))) std::size_t CopyAvx2(const unsigned char* p, std
     if (_mm256_movemask_epi8(stop) != 0) {
       break;
     }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + i), x);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + i + 32), y);
     i += 64;
   }
   return i;

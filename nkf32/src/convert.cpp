@@ -35,10 +35,6 @@ struct Pipeline {
     while (limit - p >= 32) {
       const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
       const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-      // All 32 bytes are stored even when fewer are ASCII: the output of the 32 input bytes
-      // ahead may take at least as much room (see Run), and what is not ASCII is overwritten.
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), x);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), y);
       // The sign bit marks a byte above 0x7F. For ISO-2022-JP a cheap test first: no byte in
       // 0x0E-0x1B (SO, SI, ESC and controls text does not use) means no shift either.
       __m128i any = _mm_or_si128(x, y);
@@ -65,16 +61,19 @@ struct Pipeline {
         const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(x_end)) |
                               static_cast<unsigned>(_mm_movemask_epi8(y_end)) << 16;
         if (mask != 0) {
+          // Exactly the ASCII bytes: nothing is ever written past the output's end.
           const unsigned n = static_cast<unsigned>(__builtin_ctz(mask));
+          CopyShort(o, p, n);
           p += n;
           return o + n;
         }
       }
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), x);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), y);
       p += 32;
       o += 32;
       if constexpr (kShiftsLeaveAscii) {
-        // A run this long is likely longer still: hand it to the widest vectors once. They
-        // keep within the bytes before limit, which the bound above allows.
+        // A run this long is likely longer still: hand it to the widest vectors once.
         if (!long_run) {
           long_run = true;
           const std::size_t n = CopyJisAsciiBlocks(p, static_cast<std::size_t>(limit - p), o);
@@ -131,8 +130,7 @@ struct Pipeline {
 
   // Converts the characters that start before limit (the last may read on up to end) and
   // returns the end of their output: at most kMaxPerByte * (limit - p) + kMaxPerChar bytes.
-  // Nothing is written beyond that bound either: before each character the output is at most
-  // kMaxPerByte times the input read so far.
+  // Nothing but the output is ever written, not even past its end.
   unsigned char* Run(const unsigned char*& p, const unsigned char* limit, const unsigned char* end,
                      unsigned char* o) {
     while (p < limit) {

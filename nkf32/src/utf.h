@@ -100,17 +100,16 @@ struct Utf8Encoder {
   static constexpr bool kThreeByteTable = false;
   unsigned char* PutThreeByte(std::uint32_t, unsigned char*) { return nullptr; }
 
-  // A character as tables::PackUtf8 holds it; may store one byte more than it writes.
+  // A character as tables::PackUtf8 holds it.
   static constexpr bool kTakesPacked = true;
   unsigned char* PutPacked(std::uint32_t v, unsigned char* o) {
-    if constexpr (std::endian::native == std::endian::little) {
-      std::memcpy(o, &v, 4);
-    } else {
-      o[0] = static_cast<unsigned char>(v);
-      o[1] = static_cast<unsigned char>(v >> 8);
+    const unsigned n = v >> 24;
+    o[0] = static_cast<unsigned char>(v);
+    o[1] = static_cast<unsigned char>(v >> 8);
+    if (n == 3) {
       o[2] = static_cast<unsigned char>(v >> 16);
     }
-    return o + (v >> 24);
+    return o + n;
   }
 
   unsigned char* PutBmp(std::uint32_t c, unsigned char* o) {
