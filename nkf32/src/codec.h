@@ -56,24 +56,6 @@ inline std::uint32_t LoadLittle4(const unsigned char* p) {
   }
 }
 
-// Copies n < 32 bytes inline: two overlapping stores of the largest size that fits.
-inline void CopyShort(unsigned char* o, const unsigned char* p, unsigned n) {
-  if (n >= 16) {
-    std::memcpy(o, p, 16);
-    std::memcpy(o + n - 16, p + n - 16, 16);
-  } else if (n >= 8) {
-    std::memcpy(o, p, 8);
-    std::memcpy(o + n - 8, p + n - 8, 8);
-  } else if (n >= 4) {
-    std::memcpy(o, p, 4);
-    std::memcpy(o + n - 4, p + n - 4, 4);
-  } else if (n != 0) {
-    o[0] = p[0];
-    o[n / 2] = p[n / 2];
-    o[n - 1] = p[n - 1];
-  }
-}
-
 inline constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
 inline constexpr std::uint64_t kLowBits = 0x0101010101010101ull;
 

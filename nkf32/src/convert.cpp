@@ -16,6 +16,13 @@
 namespace nkf {
 namespace {
 
+#if defined(__SSE2__)
+// 32 bytes of 0xFF, then 32 of 0: from kRunMask + 32 - n, the first n bytes are set.
+alignas(64) constexpr unsigned char kRunMask[64] = {
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+#endif
+
 // One decoder feeding one encoder; both keep their state from chunk to chunk.
 template <class Decoder, class Encoder>
 struct Pipeline {
@@ -61,9 +68,20 @@ struct Pipeline {
         const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(x_end)) |
                               static_cast<unsigned>(_mm_movemask_epi8(y_end)) << 16;
         if (mask != 0) {
-          // Exactly the ASCII bytes: nothing is ever written past the output's end.
+          // The n ASCII bytes, without a branch on n: the 32 bytes at o are stored blended with
+          // what they held, so that the bytes past the run keep their values. Nothing but the
+          // output is ever changed, not even past its end.
           const unsigned n = static_cast<unsigned>(__builtin_ctz(mask));
-          CopyShort(o, p, n);
+          const __m128i keep_x =
+              _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRunMask + 32 - n));
+          const __m128i keep_y =
+              _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRunMask + 48 - n));
+          const __m128i old_x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(o));
+          const __m128i old_y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(o + 16));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o),
+                           _mm_or_si128(_mm_and_si128(keep_x, x), _mm_andnot_si128(keep_x, old_x)));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16),
+                           _mm_or_si128(_mm_and_si128(keep_y, y), _mm_andnot_si128(keep_y, old_y)));
           p += n;
           return o + n;
         }
@@ -149,8 +167,17 @@ struct Pipeline {
           const unsigned char* const stop = std::min(limit, end - 1);
           std::uint32_t c;
           if constexpr (Encoder::kTakesPacked && Decoder::kYields == CodeSet::kUnicode) {
-            while (p < stop && decoder.template NextTwoByte<true>(p, c)) {
+            // PutPacked may change the two bytes after its character. At least two more input
+            // bytes follow each character here, and every sequence of Shift_JIS or EUC-JP input
+            // gives at least one byte of UTF-8, so later output always covers them.
+            const unsigned char* const covered = end - p > 3 ? std::min(stop, end - 3) : p;
+            while (p < covered && decoder.template NextTwoByte<true>(p, c)) {
               o = encoder.PutPacked(c, o);
+            }
+            if (p == start) {
+              while (p < stop && decoder.NextTwoByte(p, c)) {
+                o = Put(c, o);
+              }
             }
           } else {
             while (p < stop && decoder.NextTwoByte(p, c)) {

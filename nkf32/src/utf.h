@@ -100,16 +100,20 @@ struct Utf8Encoder {
   static constexpr bool kThreeByteTable = false;
   unsigned char* PutThreeByte(std::uint32_t, unsigned char*) { return nullptr; }
 
-  // A character as tables::PackUtf8 holds it.
+  // A character as tables::PackUtf8 holds it. One four-byte store: the one or two bytes after
+  // the character are changed too, which the caller lets it do only where later output will
+  // cover them.
   static constexpr bool kTakesPacked = true;
   unsigned char* PutPacked(std::uint32_t v, unsigned char* o) {
-    const unsigned n = v >> 24;
-    o[0] = static_cast<unsigned char>(v);
-    o[1] = static_cast<unsigned char>(v >> 8);
-    if (n == 3) {
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(o, &v, 4);
+    } else {
+      o[0] = static_cast<unsigned char>(v);
+      o[1] = static_cast<unsigned char>(v >> 8);
       o[2] = static_cast<unsigned char>(v >> 16);
+      o[3] = static_cast<unsigned char>(v >> 24);
     }
-    return o + n;
+    return o + (v >> 24);
   }
 
   unsigned char* PutBmp(std::uint32_t c, unsigned char* o) {
