@@ -106,7 +106,8 @@ constexpr Class ClassOfCodePoint(std::uint32_t cp) {
 struct Score {
   std::int64_t cost = 0;
   std::int64_t errors = 0;
-  std::uint8_t prev = kStart;
+  std::uint8_t prev = kAsciiSpace;  // a text starts as a line does
+  std::uint8_t half_kana = 0;  // the last half-width kana, 0..62, while prev is kHalfKana
 
   void Char(int char_cost, std::uint8_t cls) {
     cost += tables::kClassCost[prev * kClassCount + cls] + char_cost;
@@ -153,8 +154,17 @@ void SjisTableChar(Score& s, int index) {
   }
 }
 
+// Half-width kana A1..DF; after another one its cost is that of the pair.
 void HalfKana(Score& s, unsigned b) {
-  SjisTableChar(s, tables::kSjisPairs + static_cast<int>(b - 0xA1));
+  const auto kana = static_cast<std::uint8_t>(b - 0xA1);
+  if (s.prev == kHalfKana) {
+    s.cost += tables::kClassCost[kHalfKana * kClassCount + kHalfKana] +
+              tables::kHalfKanaPairCost[s.half_kana * 63 + kana];
+  } else {
+    SjisTableChar(s, tables::kSjisPairs + kana);
+  }
+  s.prev = kHalfKana;
+  s.half_kana = kana;
 }
 
 struct SjisReader {

@@ -12,8 +12,9 @@ text into rare kanji in odd orders loses against the one that gives common kana 
 
 Half-width katakana are nearly absent from the corpus but common in Shift_JIS files, so every
 seventh training document is counted a second time with its katakana and kana punctuation
-made half-width: the model then knows how half-width kana follow each other, and that they
-are less likely than full-width ones.
+made half-width: the model then knows how half-width kana follow each other (a bigram of
+the 63 half-width kana), and that they are less likely than full-width ones. The kana
+bigram matters most where Shift_JIS half-width kana and EUC-JP kanji share their bytes.
 
 Costs are stored in eighths of a bit, 1 to 254; 255 marks a two-byte code that code page 932
 does not define. Classes are numbered as Class in detect_model.h; unicode_class() below is
@@ -135,19 +136,24 @@ def to_half_width(text):
 def count(docs):
     chars = collections.Counter()
     bigrams = collections.Counter()
+    half_pairs = collections.Counter()
     for doc_id, text in docs:
         variants = [text]
         if detect_corpus.fnv1a32(doc_id) % 7 == 3:
             variants.append(to_half_width(text))
         for t in variants:
-            prev = START
+            prev = A_SPACE  # a text starts as a line does
+            prev_char = None
             for c in t:
                 cls = unicode_class(ord(c))
                 bigrams[prev, cls] += 1
                 if ord(c) >= 0x80:
                     chars[c] += 1
+                if cls == HWKANA and prev == HWKANA:
+                    half_pairs[prev_char, c] += 1
                 prev = cls
-    return chars, bigrams
+                prev_char = c
+    return chars, bigrams, half_pairs
 
 
 def bits_to_units(bits):
@@ -156,7 +162,7 @@ def bits_to_units(bits):
 
 def main():
     docs = detect_corpus.part("train")
-    chars, bigrams = count(docs)
+    chars, bigrams, half_pairs = count(docs)
 
     sjis_chars = sjis_space()
     # Every character the table can hold or the corpus shows, by class, for smoothing.
@@ -186,6 +192,18 @@ def main():
         else:
             sjis_cost.append(bits_to_units(char_bits[c]))
             sjis_class.append(unicode_class(ord(c)))
+
+    # Half-width kana after half-width kana: -log2 P(c | the kana before), backed off to
+    # P(c | half-width kana) so that pairs the corpus lacks stay possible.
+    half = [bytes([b]).decode("cp932") for b in range(0xA1, 0xE0)]
+    backoff = 4.0
+    half_pair_cost = []
+    for a in half:
+        row_total = sum(half_pairs[a, b] for b in half)
+        for b in half:
+            p_uni = 2.0 ** -char_bits[b]
+            p = (half_pairs[a, b] + backoff * p_uni) / (row_total + backoff)
+            half_pair_cost.append(bits_to_units(-math.log2(p)))
 
     # Unicode table for UTF-8 readings: blocks of the BMP where some cost differs from the
     # default; block 0 of the map means "every code point costs the default".
@@ -233,6 +251,9 @@ def main():
               "// kana A1..DF: -log2 P(character | its class), and its class.\n")
     array("kSjisCost", "std::uint8_t", sjis_cost)
     array("kSjisClass", "std::uint8_t", sjis_class, 48)
+    out.write("// Half-width kana A1..DF after half-width kana A1..DF: -log2 P(kana | kana before),\n"
+              "// in place of the character's own cost.\n")
+    array("kHalfKanaPairCost", "std::uint8_t", half_pair_cost, 63)
     out.write("// UTF-8 readings: block of each 128 code points of the BMP, and the blocks.\n")
     array("kUnicodeBlockOf", "std::uint8_t", block_map, 32)
     array("kUnicodeCost", "std::uint8_t", [v for blk in blocks for v in blk])
