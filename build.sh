@@ -82,12 +82,23 @@ case "$cmd" in
   fuzz)
     install_missing
     seconds=${2:-60}
-    CC=clang CXX=clang++ configure_build build-fuzz -DQUILLORA_FUZZ=ON -DQUILLORA_GUI=OFF \
-      -DQUILLORA_BENCH=OFF -DBUILD_TESTING=OFF
+    # The component carries the fuzzer's coverage instrumentation too (fuzzer-no-link), or
+    # libFuzzer would steer blind; only the fuzz targets and what they link are built.
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DQUILLORA_FUZZ=ON \
+      -DQUILLORA_SANITIZE=ON -DCMAKE_C_FLAGS=-fsanitize=fuzzer-no-link \
+      -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link -DQUILLORA_GUI=OFF -DQUILLORA_BENCH=OFF \
+      -DBUILD_TESTING=OFF >/dev/null
+    cmake --build build-fuzz -j "$JOBS" --target fuzzers
+    mkdir -p build-fuzz/artifacts
     for f in build-fuzz/bin/fuzz_*; do
       [ -x "$f" ] || continue
-      mkdir -p build-fuzz/corpus/"$(basename "$f")"
-      "$f" -max_total_time="$seconds" -print_final_stats=1 build-fuzz/corpus/"$(basename "$f")"
+      name=$(basename "$f")
+      mkdir -p build-fuzz/corpus/"$name"
+      seeds=()
+      [ -d fuzz/seeds/"$name" ] && seeds=(fuzz/seeds/"$name")
+      # New inputs go to the first folder; the committed seeds are only read.
+      "$f" -max_total_time="$seconds" -print_final_stats=1 \
+        -artifact_prefix=build-fuzz/artifacts/"$name"- build-fuzz/corpus/"$name" "${seeds[@]}"
     done
     ;;
   *)

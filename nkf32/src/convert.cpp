@@ -1,0 +1,223 @@
+#include "convert.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "codec.h"
+#include "eucjp.h"
+#include "iso2022jp.h"
+#include "sjis.h"
+#include "utf.h"
+
+namespace nkf {
+namespace {
+
+// One decoder feeding one encoder; both keep their state from chunk to chunk.
+template <class Decoder, class Encoder>
+struct Pipeline {
+  // ISO-2022-JP's shift bytes are no ASCII characters to its decoder nor to its encoder.
+  static constexpr bool kShiftsLeaveAscii = Decoder::kHasEscapes || Encoder::kHasModes;
+  Decoder decoder;
+  Encoder encoder;
+
+  // Copies ASCII from p while the decoder reads it as ASCII; at least one byte, as the caller
+  // checked.
+  unsigned char* AsciiRun(const unsigned char*& p, const unsigned char* limit, unsigned char* o) {
+    o = encoder.BeginAscii(o);
+    while (limit - p >= 16) {
+      const std::uint64_t a = Load8(p);
+      const std::uint64_t b = Load8(p + 8);
+      if (((a | b) & kHighBits) != 0) {
+        break;
+      }
+      if constexpr (kShiftsLeaveAscii) {
+        if (HasJisShift(a) || HasJisShift(b)) {
+          break;
+        }
+      }
+      std::memcpy(o, p, 16);
+      p += 16;
+      o += 16;
+    }
+    while (p < limit && *p < 0x80) {
+      if constexpr (kShiftsLeaveAscii) {
+        if (IsJisShift(*p)) {
+          break;
+        }
+      }
+      *o++ = *p++;
+    }
+    return o;
+  }
+
+  // Converts the characters that start before limit (the last may read on up to end) and
+  // returns the end of their output: at most kMaxPerByte * (limit - p) + kMaxPerChar bytes.
+  unsigned char* Run(const unsigned char*& p, const unsigned char* limit, const unsigned char* end,
+                     unsigned char* o) {
+    while (p < limit) {
+      if constexpr (Decoder::kAsciiRuns) {
+        if (*p < 0x80 && decoder.InAscii()) {
+          if (!kShiftsLeaveAscii || !IsJisShift(*p)) {
+            o = AsciiRun(p, limit, o);
+            continue;
+          }
+        }
+      }
+      const std::uint32_t c = decoder.Next(p, end);
+      if constexpr (Decoder::kHasEscapes) {
+        if (c == kNothing) {
+          continue;
+        }
+      }
+      o = encoder.Put(c, o);
+    }
+    return o;
+  }
+};
+
+// Input chunk converted through a local buffer once the caller's buffer is nearly full.
+constexpr std::size_t kScratchInput = 1024;
+constexpr std::size_t kScratchSize = kMaxPerByte * kScratchInput + kMaxPerChar + 8;
+
+class Sink {
+ public:
+  Sink(unsigned char* out, std::size_t capacity) : out_(out), capacity_(capacity) {}
+
+  std::size_t Room() const { return written_ < capacity_ ? capacity_ - written_ : 0; }
+  unsigned char* Here() const { return out_ + written_; }
+  void Advance(std::size_t n) { written_ += n; }
+  // Output made in a local buffer: what fits is copied, all of it is counted.
+  void Append(const unsigned char* data, std::size_t n) {
+    const std::size_t fit = std::min(n, Room());
+    if (fit != 0) {
+      std::memcpy(out_ + written_, data, fit);
+    }
+    written_ += n;
+  }
+  std::size_t Written() const { return written_; }
+
+ private:
+  unsigned char* out_;
+  std::size_t capacity_;
+  std::size_t written_ = 0;
+};
+
+template <class Decoder, class Encoder>
+std::size_t Drive(const unsigned char* p, const unsigned char* end, unsigned char* out,
+                  std::size_t capacity) {
+  Pipeline<Decoder, Encoder> pipe;
+  Sink sink(out, capacity);
+  unsigned char scratch[kScratchSize];
+  while (p < end) {
+    const std::size_t room = sink.Room();
+    const std::size_t fits = room > kMaxPerChar ? (room - kMaxPerChar) / kMaxPerByte : 0;
+    const std::size_t left = static_cast<std::size_t>(end - p);
+    if (fits >= left || fits >= kScratchInput) {
+      unsigned char* o = sink.Here();
+      const unsigned char* limit = p + std::min(fits, left);
+      sink.Advance(static_cast<std::size_t>(pipe.Run(p, limit, end, o) - o));
+    } else {
+      const unsigned char* limit = p + std::min(kScratchInput, left);
+      sink.Append(scratch, static_cast<std::size_t>(pipe.Run(p, limit, end, scratch) - scratch));
+    }
+  }
+  if constexpr (Encoder::kHasModes) {
+    sink.Append(scratch, static_cast<std::size_t>(pipe.encoder.Finish(scratch) - scratch));
+  }
+  return sink.Written();
+}
+
+template <class Decoder>
+std::size_t DriveTo(Code output, const unsigned char* p, const unsigned char* end,
+                    unsigned char* out, std::size_t capacity) {
+  switch (output) {
+    case Code::kJis:
+      return Drive<Decoder, JisEncoder>(p, end, out, capacity);
+    case Code::kEucJp:
+      return Drive<Decoder, EucEncoder>(p, end, out, capacity);
+    case Code::kUtf8:
+      return Drive<Decoder, Utf8Encoder>(p, end, out, capacity);
+    default:
+      return Drive<Decoder, SjisEncoder>(p, end, out, capacity);
+  }
+}
+
+bool StartsWith(const unsigned char* in, std::size_t size, std::string_view prefix) {
+  return size >= prefix.size() && std::memcmp(in, prefix.data(), prefix.size()) == 0;
+}
+
+}  // namespace
+
+std::optional<Options> ParseOptions(std::string_view letters) {
+  Options options;
+  for (const char letter : letters) {
+    switch (letter) {
+      case 'S':
+        options.input = Code::kShiftJis;
+        break;
+      case 'J':
+        options.input = Code::kJis;
+        break;
+      case 'E':
+        options.input = Code::kEucJp;
+        break;
+      case 'W':
+        options.input = Code::kUtf8;
+        break;
+      case 's':
+        options.output = Code::kShiftJis;
+        break;
+      case 'j':
+        options.output = Code::kJis;
+        break;
+      case 'e':
+        options.output = Code::kEucJp;
+        break;
+      case 'w':
+        options.output = Code::kUtf8;
+        break;
+      default:
+        return std::nullopt;
+    }
+  }
+  return options;
+}
+
+std::size_t Convert(const Options& options, const unsigned char* in, std::size_t in_size,
+                    unsigned char* out, std::size_t capacity) {
+  if (in_size == 0) {
+    return 0;
+  }
+  const Code input = options.input ? *options.input : DetectCode(in, in_size);
+  const Code output = options.output;
+  const unsigned char* end = in + in_size;
+  // A byte-order mark stays one in UTF-8 output (the decoder reads it as U+FEFF) and is dropped
+  // in every other code, which has none.
+  const auto skip_bom = [&](std::string_view bom) {
+    return output != Code::kUtf8 && StartsWith(in, in_size, bom) ? bom.size() : 0;
+  };
+  switch (input) {
+    case Code::kJis:
+      return DriveTo<JisDecoder>(output, in, end, out, capacity);
+    case Code::kEucJp:
+      return DriveTo<EucDecoder>(output, in, end, out, capacity);
+    case Code::kUtf8:
+      return DriveTo<Utf8Decoder>(output, in + skip_bom("\xEF\xBB\xBF"), end, out, capacity);
+    case Code::kUtf16Le:
+      return DriveTo<Utf16Decoder<false>>(output, in + skip_bom("\xFF\xFE"), end, out, capacity);
+    case Code::kUtf16Be:
+      return DriveTo<Utf16Decoder<true>>(output, in + skip_bom("\xFE\xFF"), end, out, capacity);
+    default:
+      return DriveTo<SjisDecoder>(output, in, end, out, capacity);
+  }
+}
+
+std::string Convert(const Options& options, std::string_view in) {
+  std::string out(MaxOutput(in.size()), '\0');
+  const auto* data = reinterpret_cast<const unsigned char*>(in.data());
+  out.resize(
+      Convert(options, data, in.size(), reinterpret_cast<unsigned char*>(out.data()), out.size()));
+  return out;
+}
+
+}  // namespace nkf

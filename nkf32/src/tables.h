@@ -1,0 +1,55 @@
+// The mapping tables (generated, see nkf32/tables/make_tables.py) and their lookups.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace nkf::tables {
+
+// kSjisDecode: the character of a two-byte Shift_JIS code, 0 where there is none. Rows are the
+// 60 lead bytes 0x81-0x9F, 0xE0-0xFC; columns the trail bytes 0x40-0xFC (0x7F included, always
+// 0). kEucG1Decode, kEucG3Decode: the character of the EUC-JP two-byte set (0xA1-0xFE twice)
+// and of the three-byte set after 0x8F, 94 x 94, 0 where there is none.
+//
+// k*EncodePage / k*Encode: the code of a BMP character in two levels, page = high byte. Page 0
+// of k*Encode is empty; characters below U+0080 are never looked up. Shift_JIS values: 0 none,
+// 0xA1-0xDF one byte (half-width katakana), else the two-byte code. EUC-JP values: 0 none,
+// 0xA1-0xDF half-width katakana (0x8E, value), 0xXXYY with YY >= 0xA1 the two-byte code XX YY,
+// with YY < 0x80 the three-byte code 0x8F XX (YY | 0x80).
+#include "../tables/tables.inc"
+
+inline constexpr std::uint16_t kSjisGeta = 0x81AC;  // U+3013 GETA MARK in each code
+inline constexpr std::uint16_t kEucGeta = 0xA2AE;
+
+// Row of kSjisDecode for a lead byte, or 0xFF when the byte does not lead a two-byte code.
+inline constexpr std::array<std::uint8_t, 256> kSjisLeadRow = [] {
+  std::array<std::uint8_t, 256> rows{};
+  for (int b = 0; b < 256; ++b) {
+    rows[b] = 0xFF;
+  }
+  for (int b = 0x81; b <= 0x9F; ++b) {
+    rows[b] = static_cast<std::uint8_t>(b - 0x81);
+  }
+  for (int b = 0xE0; b <= 0xFC; ++b) {
+    rows[b] = static_cast<std::uint8_t>(b - 0xE0 + 31);
+  }
+  return rows;
+}();
+
+inline constexpr int kSjisTrails = 0xFC - 0x40 + 1;
+
+// Both return 0 (no code) for characters beyond the BMP.
+inline std::uint16_t SjisEncode(std::uint32_t c) {
+  if (c > 0xFFFF) {
+    return 0;
+  }
+  return kSjisEncode[kSjisEncodePage[c >> 8] * 256u + (c & 0xFF)];
+}
+inline std::uint16_t EucEncode(std::uint32_t c) {
+  if (c > 0xFFFF) {
+    return 0;
+  }
+  return kEucEncode[kEucEncodePage[c >> 8] * 256u + (c & 0xFF)];
+}
+
+}  // namespace nkf::tables
