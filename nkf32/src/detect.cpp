@@ -107,7 +107,7 @@ struct Score {
   std::int64_t cost = 0;
   std::int64_t errors = 0;
   std::uint8_t prev = kAsciiSpace;  // a text starts as a line does
-  std::uint8_t half_kana = 0;  // the last half-width kana, 0..62, while prev is kHalfKana
+  std::uint8_t half_kana = 0;       // the last half-width kana, 0..62, while prev is kHalfKana
 
   void Char(int char_cost, std::uint8_t cls) {
     cost += tables::kClassCost[prev * kClassCount + cls] + char_cost;
