@@ -3,6 +3,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "../tables/detect_tables.inc"
 #include "detect_report.h"
 
@@ -46,9 +50,9 @@ constexpr int kEucX0212Cost = 18 * tables::kScale;
 constexpr int kAstralCost = 20 * tables::kScale;
 // Once every other reading costs this much more than the best one, the rest of the input
 // cannot change the answer in any text we have seen; the scan stops there.
-constexpr std::int64_t kDecideMargin = 320 * tables::kScale;
+constexpr std::int64_t kDecideMargin = 160 * tables::kScale;
 // How many bytes of the byte-by-byte path pass between two looks at the margin.
-constexpr std::size_t kCheckEvery = 64;
+constexpr std::size_t kCheckEvery = 16;
 
 constexpr Class AsciiClass(unsigned char b) {
   if ((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z')) {
@@ -322,8 +326,24 @@ bool IsJapaneseEscape(const unsigned char* p, std::size_t left) {
   return false;
 }
 
-// The end of the run of ASCII bytes other than ESC that starts at i.
+// The end of the run of ASCII bytes other than ESC that starts at i. Text that is mostly ASCII
+// spends nearly all of detection here, so it looks at 64 bytes a step where SSE2 is there.
 std::size_t SkipAscii(const unsigned char* p, std::size_t i, std::size_t n) {
+#if defined(__SSE2__)
+  const __m128i esc = _mm_set1_epi8(0x1B);
+  while (n - i >= 64) {
+    __m128i v[4];
+    std::memcpy(v, p + i, 64);
+    const __m128i high = _mm_or_si128(_mm_or_si128(v[0], v[1]), _mm_or_si128(v[2], v[3]));
+    const __m128i escs =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v[0], esc), _mm_cmpeq_epi8(v[1], esc)),
+                     _mm_or_si128(_mm_cmpeq_epi8(v[2], esc), _mm_cmpeq_epi8(v[3], esc)));
+    if (_mm_movemask_epi8(_mm_or_si128(high, escs)) != 0) {
+      break;
+    }
+    i += 64;
+  }
+#endif
   constexpr std::uint64_t kOnes = 0x0101010101010101ull;
   constexpr std::uint64_t kHigh = 0x8080808080808080ull;
   while (n - i >= 8) {
