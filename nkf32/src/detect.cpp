@@ -393,7 +393,7 @@ class Detector {
       }
       const unsigned b = p[i];
       if (b == 0x1B && IsJapaneseEscape(p + i, n - i)) {
-        escapes_ = true;
+        ++escapes_;
       }
       if (b >= 0x80) {
         ++high_bytes_;
@@ -415,9 +415,9 @@ class Detector {
     r.examined = n;
     if (high_bytes_ == 0) {
       Fill(r);
-      r.basis = escapes_ ? DetectReport::kEscapes : DetectReport::kAscii;
+      r.basis = escapes_ != 0 ? DetectReport::kEscapes : DetectReport::kAscii;
       // Pure ASCII reads alike in every code; Shift_JIS is the component's default.
-      r.code = escapes_ ? Code::kJis : Code::kShiftJis;
+      r.code = escapes_ != 0 ? Code::kJis : Code::kShiftJis;
       return r;
     }
     Decided(r);
@@ -447,8 +447,10 @@ class Detector {
   }
 
   // Chooses the cheapest reading into r; true when every other one is behind by the margin.
-  // Ties go to UTF-8, then Shift_JIS. ISO-2022-JP competes when its escapes were seen, each
-  // 8-bit byte counting as an invalid sequence of it.
+  // Ties go to UTF-8, then Shift_JIS. ISO-2022-JP competes when its escapes were seen: each
+  // 8-bit byte counts as an invalid sequence of it, and each escape as one of the others, so
+  // a JIS file with a stray 8-bit byte stays JIS and a Shift_JIS file that quotes an escape
+  // stays Shift_JIS.
   bool Decided(DetectReport& r) const {
     Fill(r);
     r.basis = DetectReport::kScore;
@@ -467,7 +469,10 @@ class Detector {
         runner_up = r.cost[k];
       }
     }
-    if (escapes_) {
+    if (escapes_ != 0) {
+      const auto escapes = static_cast<std::int64_t>(escapes_) * kErrorCost;
+      best_cost += escapes;
+      runner_up = runner_up == INT64_MAX ? runner_up : runner_up + escapes;
       const std::int64_t jis = static_cast<std::int64_t>(high_bytes_) * kErrorCost;
       if (jis <= best_cost) {
         runner_up = best_cost;
@@ -485,7 +490,7 @@ class Detector {
   SjisReader sjis_;
   EucReader euc_;
   std::size_t high_bytes_ = 0;
-  bool escapes_ = false;
+  std::size_t escapes_ = 0;  // designations of Japanese sets seen
 };
 
 }  // namespace

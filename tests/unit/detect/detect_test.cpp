@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <memory>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -380,6 +382,16 @@ TEST(Detect, SevenBitTextWithJapaneseEscapesIsJis) {
   EXPECT_EQ(Report("\x1B$B$\"\x1B(B").basis, DetectReport::kEscapes);
 }
 
+// Escapes and 8-bit bytes together: whichever there is more of decides.
+TEST(Detect, EscapesAgainstEightBitBytes) {
+  const std::string jis = Encode("日本語の文です。\nもう一行。\n", Code::kJis);
+  // A stray half-width kana byte (JIS8 style) in JIS text.
+  EXPECT_STREQ(Name(Detect(jis + "\xB1" + jis)), "ISO-2022-JP");
+  // Shift_JIS text that quotes one escape, as a terminal log might.
+  const std::string sjis = Encode("端末の出力をそのまま保存したファイルです。", Code::kShiftJis);
+  EXPECT_STREQ(Name(Detect(sjis + "\x1B$B" + sjis)), "Shift_JIS");
+}
+
 // A code that shows itself only after a megabyte of ASCII is still found, for every code.
 TEST(Detect, CodeThatAppearsAfterAMegabyteOfAscii) {
   std::string ascii;
@@ -429,6 +441,28 @@ TEST(Detect, OneBadByteInALongFileKeepsItsCode) {
     std::string bytes = Encode(text, code);
     bytes.insert(bytes.size() / 2, "\xFF");
     EXPECT_STREQ(Name(Detect(bytes)), Name(code));
+  }
+}
+
+// Random bytes drawn from the values that matter to some reading, in buffers of exactly their
+// size (so that the sanitizer build sees any read past the end), every length up to 64.
+TEST(Detect, ArbitraryBytesAreReadWithinTheirBuffer) {
+  const unsigned char kBytes[] = {0x00, 0x1B, '$',  '(',  'B',  'I',  'D',  '@',  0x40, 0x7F,
+                                  0x80, 0x81, 0x8E, 0x8F, 0x9F, 0xA0, 0xA1, 0xB0, 0xC2, 0xDF,
+                                  0xE0, 0xE3, 0xED, 0xEF, 0xF0, 0xF4, 0xFC, 0xFD, 0xFE, 0xFF};
+  std::mt19937 rng(20240101);
+  for (int round = 0; round < 4000; ++round) {
+    const std::size_t size = static_cast<std::size_t>(round % 65);
+    auto buffer = std::make_unique<unsigned char[]>(size);
+    for (std::size_t i = 0; i < size; ++i) {
+      buffer[i] = kBytes[rng() % sizeof kBytes];
+    }
+    const DetectReport r = nkf::DetectCodeReport(buffer.get(), size);
+    ASSERT_LE(r.examined, size);
+    for (int k = 0; k < DetectReport::kReadingCount; ++k) {
+      ASSERT_GE(r.errors[k], 0);
+      ASSERT_GE(r.cost[k], r.errors[k] * nkf::kDetectErrorCost);
+    }
   }
 }
 
