@@ -168,7 +168,7 @@ def main():
     # Every character the table can hold or the corpus shows, by class, for smoothing.
     universe = set(c for c in sjis_chars if c is not None) | set(chars)
     by_class = collections.defaultdict(list)
-    for c in universe:
+    for c in sorted(universe):
         by_class[unicode_class(ord(c))].append(c)
     alpha = 0.5
     char_bits = {}
