@@ -363,9 +363,13 @@ std::size_t SkipAscii(const unsigned char* p, std::size_t i, std::size_t n) {
 
 class Detector {
  public:
-  DetectReport Run(const unsigned char* p, std::size_t n) {
+  // ascii_prefix: how many bytes at the start the caller knows to be ASCII other than ESC.
+  DetectReport Run(const unsigned char* p, std::size_t n, std::size_t ascii_prefix) {
     DetectReport r;
-    if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE) {
+    if (ascii_prefix != 0) {
+      const std::uint8_t last = AsciiClass(p[ascii_prefix - 1]);
+      utf8_.s.prev = sjis_.s.prev = euc_.s.prev = last;
+    } else if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE) {
       return Bom(r, Code::kUtf16Le);
     }
     if (n >= 2 && p[0] == 0xFE && p[1] == 0xFF) {
@@ -375,7 +379,7 @@ class Detector {
       return Bom(r, Code::kUtf8);
     }
 
-    std::size_t i = 0;
+    std::size_t i = ascii_prefix;
     std::size_t since_check = 0;
     while (i < n) {
       if (utf8_.AtBoundary() && sjis_.AtBoundary() && euc_.AtBoundary()) {
@@ -496,7 +500,11 @@ class Detector {
 }  // namespace
 
 DetectReport DetectCodeReport(const unsigned char* data, std::size_t size) {
-  return Detector().Run(data, size);
+  return Detector().Run(data, size, 0);
+}
+
+Code DetectCodeAfterAscii(const unsigned char* data, std::size_t size, std::size_t ascii_prefix) {
+  return Detector().Run(data, size, ascii_prefix < size ? ascii_prefix : size).code;
 }
 
 Code DetectCode(const unsigned char* data, std::size_t size) {

@@ -28,6 +28,12 @@ struct DetectReport {
 
 DetectReport DetectCodeReport(const unsigned char* data, std::size_t size);
 
+// DetectCode's answer for input whose first ascii_prefix bytes the caller has already found to
+// be ASCII other than ESC (0x1B), without reading them again. A converter that copies its
+// ASCII start while scanning it can detect from the first other byte on, so that ASCII is
+// read once and not twice.
+Code DetectCodeAfterAscii(const unsigned char* data, std::size_t size, std::size_t ascii_prefix);
+
 // The cost, in eighths of a bit, of one invalid byte sequence in a reading.
 inline constexpr std::int64_t kDetectErrorCost = 40 * 8;
 

@@ -409,6 +409,28 @@ TEST(Detect, CodeThatAppearsAfterAMegabyteOfAscii) {
   }
 }
 
+// Detection that skips a known ASCII start gives DetectCode's answer, wherever the start ends.
+TEST(Detect, SkippingAKnownAsciiStartGivesTheSameAnswer) {
+  const std::string ascii = "Log of 2024-01-01\n\tstatus: ";
+  for (const Code code : {Code::kShiftJis, Code::kEucJp, Code::kUtf8, Code::kJis}) {
+    for (const char* text : {"ﾃﾞｰﾀ", "大学", "ok", "完了しました。\n"}) {
+      if (code == Code::kJis && text[0] == '\xEF') {
+        continue;  // iconv's ISO-2022-JP has no half-width kana
+      }
+      const std::string in = ascii + Encode(text, code);
+      const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+      std::size_t end = 0;
+      while (end < in.size() && p[end] < 0x80 && p[end] != 0x1B) {
+        ++end;
+      }
+      for (std::size_t prefix = 0; prefix <= end; ++prefix) {
+        SCOPED_TRACE(Hex(in) + "after " + std::to_string(prefix));
+        EXPECT_EQ(nkf::DetectCodeAfterAscii(p, in.size(), prefix), Detect(in));
+      }
+    }
+  }
+}
+
 // Once one reading is far ahead the scan stops: a long file costs no more than its start.
 TEST(Detect, LongTextIsDecidedEarlyAndForGood) {
   const std::string line = "このファイルは長い日本語の文章です。同じ行が何度も続きます。\n";
