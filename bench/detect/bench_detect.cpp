@@ -3,7 +3,7 @@
 // detector that runs here, all on the same samples in the same run. Then what detection adds
 // to the time of a conversion.
 //
-//   bench_detect SAMPLES [--ours-only] [--no-speed]
+//   bench_detect SAMPLES [--ours-only] [--no-chardet] [--no-speed]
 //
 // SAMPLES is written by make_samples.py (run.sh does both). Python's chardet and Perl's
 // Encode::Guess run as child processes over the same file.
@@ -248,12 +248,13 @@ void Speed(const std::vector<Sample>& samples) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: bench_detect SAMPLES [--ours-only] [--no-speed]\n");
+    std::fprintf(stderr, "usage: bench_detect SAMPLES [--ours-only] [--no-chardet] [--no-speed]\n");
     return 2;
   }
-  bool ours_only = false, speed = true;
+  bool ours_only = false, chardet = true, speed = true;
   for (int i = 2; i < argc; ++i) {
     ours_only |= std::strcmp(argv[i], "--ours-only") == 0;
+    chardet &= std::strcmp(argv[i], "--no-chardet") != 0;
     speed &= std::strcmp(argv[i], "--no-speed") != 0;
   }
   try {
@@ -286,9 +287,11 @@ int main(int argc, char** argv) {
       peers.push_back(std::move(icu));
 
       const std::string dir = QUILLORA_BENCH_DETECT_DIR;
-      peers.push_back(
-          {"chardet",
-           RunChild("/usr/bin/python3 " + dir + "/peer_chardet.py " + argv[1], samples.size())});
+      if (chardet) {  // by far the slowest: minutes for a thousand samples a bucket and code
+        peers.push_back(
+            {"chardet",
+             RunChild("/usr/bin/python3 " + dir + "/peer_chardet.py " + argv[1], samples.size())});
+      }
       peers.push_back(
           {"Encode::Guess", RunChild("perl " + dir + "/peer_guess.pl " + argv[1], samples.size())});
     }

@@ -2,7 +2,7 @@
 # Builds the detection benchmark in build-bench/, cuts the samples from the held-out part of
 # the corpus there and runs it. COUNT samples per bucket and code (default 1000), SEED for the
 # draw (default 1), PART to measure another part (dev, while choosing constants). Arguments go
-# to bench_detect (--ours-only, --no-speed).
+# to bench_detect (--ours-only, --no-chardet, --no-speed).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 dir=build-bench
