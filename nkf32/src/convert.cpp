@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
+#include "ascii.h"
 #include "codec.h"
 #include "eucjp.h"
 #include "iso2022jp.h"
@@ -12,9 +16,17 @@
 namespace nkf {
 namespace {
 
+#if defined(__SSE2__)
+// 32 bytes of 0xFF, then 32 of 0: from kRunMask + 32 - n, the first n bytes are set.
+alignas(64) constexpr unsigned char kRunMask[64] = {
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+#endif
+
 // One decoder feeding one encoder; both keep their state from chunk to chunk.
 template <class Decoder, class Encoder>
 struct Pipeline {
+  static_assert(Decoder::kYields == CodeSet::kUnicode || Decoder::kYields == Encoder::kTakes);
   // ISO-2022-JP's shift bytes are no ASCII characters to its decoder nor to its encoder.
   static constexpr bool kShiftsLeaveAscii = Decoder::kHasEscapes || Encoder::kHasModes;
   Decoder decoder;
@@ -24,20 +36,104 @@ struct Pipeline {
   // checked.
   unsigned char* AsciiRun(const unsigned char*& p, const unsigned char* limit, unsigned char* o) {
     o = encoder.BeginAscii(o);
-    while (limit - p >= 16) {
+#if defined(__SSE2__)
+    [[maybe_unused]] bool long_run = false;
+    // Thirty-two bytes at a time; the mask of the bytes that end the run says how far it goes.
+    while (limit - p >= 32) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+      // The sign bit marks a byte above 0x7F. For ISO-2022-JP a cheap test first: no byte in
+      // 0x0E-0x1B (SO, SI, ESC and controls text does not use) means no shift either.
+      __m128i any = _mm_or_si128(x, y);
+      if constexpr (kShiftsLeaveAscii) {
+        const __m128i from = _mm_set1_epi8(0x0E);
+        const __m128i span = _mm_set1_epi8(0x1B - 0x0E);
+        const __m128i dx = _mm_sub_epi8(x, from);
+        const __m128i dy = _mm_sub_epi8(y, from);
+        any = _mm_or_si128(any, _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(dx, span), dx),
+                                             _mm_cmpeq_epi8(_mm_min_epu8(dy, span), dy)));
+      }
+      if (_mm_movemask_epi8(any) != 0) [[unlikely]] {
+        __m128i x_end = x;
+        __m128i y_end = y;
+        if constexpr (kShiftsLeaveAscii) {
+          const __m128i one = _mm_set1_epi8(1);
+          const __m128i si = _mm_set1_epi8(kSi);
+          const __m128i esc = _mm_set1_epi8(kEsc);
+          x_end = _mm_or_si128(x_end, _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(x, one), si),
+                                                   _mm_cmpeq_epi8(x, esc)));
+          y_end = _mm_or_si128(y_end, _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(y, one), si),
+                                                   _mm_cmpeq_epi8(y, esc)));
+        }
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(x_end)) |
+                              static_cast<unsigned>(_mm_movemask_epi8(y_end)) << 16;
+        if (mask != 0) {
+          // The n ASCII bytes, without a branch on n: the 32 bytes at o are stored blended with
+          // what they held, so that the bytes past the run keep their values. Nothing but the
+          // output is ever changed, not even past its end.
+          const unsigned n = static_cast<unsigned>(__builtin_ctz(mask));
+          const __m128i keep_x =
+              _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRunMask + 32 - n));
+          const __m128i keep_y =
+              _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRunMask + 48 - n));
+          const __m128i old_x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(o));
+          const __m128i old_y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(o + 16));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o),
+                           _mm_or_si128(_mm_and_si128(keep_x, x), _mm_andnot_si128(keep_x, old_x)));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16),
+                           _mm_or_si128(_mm_and_si128(keep_y, y), _mm_andnot_si128(keep_y, old_y)));
+          p += n;
+          return o + n;
+        }
+      }
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), x);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), y);
+      p += 32;
+      o += 32;
+      if constexpr (kShiftsLeaveAscii) {
+        // A run this long is likely longer still: hand it to the widest vectors once.
+        if (!long_run) {
+          long_run = true;
+          const std::size_t n = CopyJisAsciiBlocks(p, static_cast<std::size_t>(limit - p), o);
+          p += n;
+          o += n;
+        }
+      }
+    }
+#endif
+    for (;;) {
+      while (limit - p >= 32) {
+        const std::uint64_t a = Load8(p), b = Load8(p + 8), c = Load8(p + 16), d = Load8(p + 24);
+        if constexpr (kShiftsLeaveAscii) {
+          // Shift bytes are controls: look for them only in words that hold a control (or a
+          // byte above 0x7F), one word at a time below.
+          constexpr std::uint64_t kSpaces = kLowBits * 0x20;
+          if (((a - kSpaces) | (b - kSpaces) | (c - kSpaces) | (d - kSpaces) | a | b | c | d) &
+              kHighBits) {
+            break;
+          }
+        } else if (((a | b | c | d) & kHighBits) != 0) {
+          break;
+        }
+        std::memcpy(o, p, 32);
+        p += 32;
+        o += 32;
+      }
+      if (limit - p < 8) {
+        break;
+      }
       const std::uint64_t a = Load8(p);
-      const std::uint64_t b = Load8(p + 8);
-      if (((a | b) & kHighBits) != 0) {
+      if ((a & kHighBits) != 0) {
         break;
       }
       if constexpr (kShiftsLeaveAscii) {
-        if (HasJisShift(a) || HasJisShift(b)) {
+        if (HasJisShift(a)) {
           break;
         }
       }
-      std::memcpy(o, p, 16);
-      p += 16;
-      o += 16;
+      std::memcpy(o, p, 8);
+      p += 8;
+      o += 8;
     }
     while (p < limit && *p < 0x80) {
       if constexpr (kShiftsLeaveAscii) {
@@ -52,6 +148,7 @@ struct Pipeline {
 
   // Converts the characters that start before limit (the last may read on up to end) and
   // returns the end of their output: at most kMaxPerByte * (limit - p) + kMaxPerChar bytes.
+  // Nothing but the output is ever written, not even past its end.
   unsigned char* Run(const unsigned char*& p, const unsigned char* limit, const unsigned char* end,
                      unsigned char* o) {
     while (p < limit) {
@@ -63,15 +160,82 @@ struct Pipeline {
           }
         }
       }
+      if constexpr (Decoder::kTwoByteRuns) {
+        // Runs of two-byte characters, most of Japanese text in the legacy codes.
+        if (end - p >= 2) {
+          const unsigned char* const start = p;
+          const unsigned char* const stop = std::min(limit, end - 1);
+          std::uint32_t c;
+          if constexpr (Encoder::kTakesPacked && Decoder::kYields == CodeSet::kUnicode) {
+            // PutPacked may change the two bytes after its character. At least two more input
+            // bytes follow each character here, and every sequence of Shift_JIS or EUC-JP input
+            // gives at least one byte of UTF-8, so later output always covers them.
+            const unsigned char* const covered = end - p > 3 ? std::min(stop, end - 3) : p;
+            while (p < covered && decoder.template NextTwoByte<true>(p, c)) {
+              o = encoder.PutPacked(c, o);
+            }
+            if (p == start) {
+              while (p < stop && decoder.NextTwoByte(p, c)) {
+                o = Put(c, o);
+              }
+            }
+          } else {
+            while (p < stop && decoder.NextTwoByte(p, c)) {
+              o = Put(c, o);
+            }
+          }
+          if (p != start) {
+            continue;
+          }
+        }
+      }
+      if constexpr (Decoder::kThreeByteRuns) {
+        // Runs of well-formed three-byte UTF-8, most of Japanese text, in a tight loop.
+        if (end - p >= 4) {
+          const unsigned char* const start = p;
+          const unsigned char* const stop = std::min(limit, end - 3);
+          if constexpr (Encoder::kThreeByteTable) {
+            // Straight from the bytes to the target's code.
+            do {
+              const std::uint32_t w = LoadLittle4(p);
+              if ((w & 0xC0C0F0u) != 0x8080E0u) {
+                break;
+              }
+              unsigned char* const next = encoder.PutThreeByte(w, o);
+              if (next == nullptr) {
+                break;
+              }
+              o = next;
+              p += 3;
+            } while (p < stop);
+          } else {
+            std::uint32_t c;
+            while (p < stop && Utf8Decoder::NextThreeByte(p, c)) {
+              o = encoder.PutBmp(c, o);
+            }
+          }
+          if (p != start) {
+            continue;
+          }
+        }
+      }
       const std::uint32_t c = decoder.Next(p, end);
       if constexpr (Decoder::kHasEscapes) {
         if (c == kNothing) {
           continue;
         }
       }
-      o = encoder.Put(c, o);
+      o = Put(c, o);
     }
     return o;
+  }
+
+  unsigned char* Put(std::uint32_t c, unsigned char* o) {
+    if constexpr (Decoder::kYields == CodeSet::kUnicode) {
+      return encoder.Put(c, o);
+    } else {
+      return encoder.PutCode(c, o);
+    }
   }
 };
 
@@ -127,18 +291,19 @@ std::size_t Drive(const unsigned char* p, const unsigned char* end, unsigned cha
   return sink.Written();
 }
 
-template <class Decoder>
+// Through Unicode, except where a legacy code goes straight to another by one table.
+template <class Decoder, class ToSjis = Decoder, class ToEuc = Decoder>
 std::size_t DriveTo(Code output, const unsigned char* p, const unsigned char* end,
                     unsigned char* out, std::size_t capacity) {
   switch (output) {
     case Code::kJis:
-      return Drive<Decoder, JisEncoder>(p, end, out, capacity);
+      return Drive<ToEuc, JisEncoder>(p, end, out, capacity);
     case Code::kEucJp:
-      return Drive<Decoder, EucEncoder>(p, end, out, capacity);
+      return Drive<ToEuc, EucEncoder>(p, end, out, capacity);
     case Code::kUtf8:
       return Drive<Decoder, Utf8Encoder>(p, end, out, capacity);
     default:
-      return Drive<Decoder, SjisEncoder>(p, end, out, capacity);
+      return Drive<ToSjis, SjisEncoder>(p, end, out, capacity);
   }
 }
 
@@ -198,9 +363,9 @@ std::size_t Convert(const Options& options, const unsigned char* in, std::size_t
   };
   switch (input) {
     case Code::kJis:
-      return DriveTo<JisDecoder>(output, in, end, out, capacity);
+      return DriveTo<JisDecoder, JisToSjisDecoder>(output, in, end, out, capacity);
     case Code::kEucJp:
-      return DriveTo<EucDecoder>(output, in, end, out, capacity);
+      return DriveTo<EucDecoder, EucToSjisDecoder>(output, in, end, out, capacity);
     case Code::kUtf8:
       return DriveTo<Utf8Decoder>(output, in + skip_bom("\xEF\xBB\xBF"), end, out, capacity);
     case Code::kUtf16Le:
@@ -208,7 +373,7 @@ std::size_t Convert(const Options& options, const unsigned char* in, std::size_t
     case Code::kUtf16Be:
       return DriveTo<Utf16Decoder<true>>(output, in + skip_bom("\xFE\xFF"), end, out, capacity);
     default:
-      return DriveTo<SjisDecoder>(output, in, end, out, capacity);
+      return DriveTo<SjisDecoder, SjisDecoder, SjisToEucDecoder>(output, in, end, out, capacity);
   }
 }
 
