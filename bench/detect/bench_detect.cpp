@@ -315,9 +315,9 @@ int main(int argc, char** argv) {
 
     std::printf(
         "Per bucket (bytes) and true code: %% detected right / %% converted back exactly.\n");
-    std::printf("%6s %-12s %5s", "bytes", "code", "n");
+    std::printf("%6s %-12s %6s", "bytes", "code", "n");
     for (const Peer& p : peers) {
-      std::printf(" %15s", p.name.c_str());
+      std::printf(" %17s", p.name.c_str());
     }
     std::printf("\n");
     for (const auto& [bucket, codes] : table) {
@@ -326,20 +326,19 @@ int main(int argc, char** argv) {
         if (codes[c].empty()) {
           continue;
         }
-        std::printf("%6u %-12s %5d", bucket, kCodeNames[c], codes[c][0].total);
+        std::printf("%6u %-12s %6d", bucket, kCodeNames[c], codes[c][0].total);
         for (std::size_t p = 0; p < peers.size(); ++p) {
           const Tally& t = codes[c][p];
-          std::printf("    %5.1f / %5.1f", Percent(t.right, t.total),
-                      Percent(t.round_trip, t.total));
+          std::printf("  %6.2f / %6.2f", Percent(t.right, t.total), Percent(t.round_trip, t.total));
           all[p].total += t.total;
           all[p].right += t.right;
           all[p].round_trip += t.round_trip;
         }
         std::printf("\n");
       }
-      std::printf("%6u %-12s %5d", bucket, "all", all[0].total);
+      std::printf("%6u %-12s %6d", bucket, "all", all[0].total);
       for (const Tally& t : all) {
-        std::printf("    %5.1f / %5.1f", Percent(t.right, t.total), Percent(t.round_trip, t.total));
+        std::printf("  %6.2f / %6.2f", Percent(t.right, t.total), Percent(t.round_trip, t.total));
       }
       std::printf("\n");
     }
