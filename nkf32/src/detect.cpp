@@ -331,13 +331,16 @@ bool IsJapaneseEscape(const unsigned char* p, std::size_t left) {
 std::size_t SkipAscii(const unsigned char* p, std::size_t i, std::size_t n) {
 #if defined(__SSE2__)
   const __m128i esc = _mm_set1_epi8(0x1B);
+  // _mm_loadu_si128 is the unaligned load; it reads through the cast pointer without
+  // requiring alignment.
+  const auto load = [p](std::size_t at) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+  };
   while (n - i >= 64) {
-    __m128i v[4];
-    std::memcpy(v, p + i, 64);
-    const __m128i high = _mm_or_si128(_mm_or_si128(v[0], v[1]), _mm_or_si128(v[2], v[3]));
-    const __m128i escs =
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v[0], esc), _mm_cmpeq_epi8(v[1], esc)),
-                     _mm_or_si128(_mm_cmpeq_epi8(v[2], esc), _mm_cmpeq_epi8(v[3], esc)));
+    const __m128i a = load(i), b = load(i + 16), c = load(i + 32), d = load(i + 48);
+    const __m128i high = _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d));
+    const __m128i escs = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(a, esc), _mm_cmpeq_epi8(b, esc)),
+                                      _mm_or_si128(_mm_cmpeq_epi8(c, esc), _mm_cmpeq_epi8(d, esc)));
     if (_mm_movemask_epi8(_mm_or_si128(high, escs)) != 0) {
       break;
     }
