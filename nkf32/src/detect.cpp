@@ -6,6 +6,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define NKF_DETECT_AVX2 1
+#endif
 
 #include "../tables/detect_tables.inc"
 #include "detect_report.h"
@@ -326,9 +330,38 @@ bool IsJapaneseEscape(const unsigned char* p, std::size_t left) {
   return false;
 }
 
+#if defined(NKF_DETECT_AVX2)
+// 128 bytes a step, on processors that have AVX2 (chosen at run time).
+__attribute__((target("avx2"))) std::size_t SkipAsciiAvx2(const unsigned char* p, std::size_t i,
+                                                          std::size_t n) {
+  const __m256i esc = _mm256_set1_epi8(0x1B);
+  while (n - i >= 128) {
+    const auto* v = reinterpret_cast<const __m256i*>(p + i);
+    const __m256i a = _mm256_loadu_si256(v), b = _mm256_loadu_si256(v + 1);
+    const __m256i c = _mm256_loadu_si256(v + 2), d = _mm256_loadu_si256(v + 3);
+    const __m256i high = _mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d));
+    const __m256i escs =
+        _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(a, esc), _mm256_cmpeq_epi8(b, esc)),
+                        _mm256_or_si256(_mm256_cmpeq_epi8(c, esc), _mm256_cmpeq_epi8(d, esc)));
+    if (_mm256_movemask_epi8(_mm256_or_si256(high, escs)) != 0) {
+      break;
+    }
+    i += 128;
+  }
+  return i;
+}
+#endif
+
 // The end of the run of ASCII bytes other than ESC that starts at i. Text that is mostly ASCII
-// spends nearly all of detection here, so it looks at 64 bytes a step where SSE2 is there.
+// spends nearly all of detection here: it is read as fast as the caches give it, 64 or 128
+// bytes a step where SSE2 or AVX2 are there, because the conversion reads it once more.
 std::size_t SkipAscii(const unsigned char* p, std::size_t i, std::size_t n) {
+#if defined(NKF_DETECT_AVX2)
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2 && n - i >= 128) {
+    i = SkipAsciiAvx2(p, i, n);
+  }
+#endif
 #if defined(__SSE2__)
   const __m128i esc = _mm_set1_epi8(0x1B);
   // _mm_loadu_si128 is the unaligned load; it reads through the cast pointer without

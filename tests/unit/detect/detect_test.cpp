@@ -409,6 +409,19 @@ TEST(Detect, CodeThatAppearsAfterAMegabyteOfAscii) {
   }
 }
 
+// The ASCII scan steps 8, 64 or 128 bytes at a time: evidence is seen wherever it falls.
+TEST(Detect, EvidenceAtEveryOffsetOfAsciiIsSeen) {
+  const std::string ascii(400, 'a');
+  for (std::size_t at = 0; at <= 300; ++at) {
+    SCOPED_TRACE(at);
+    const std::string before = ascii.substr(0, at), after = ascii.substr(0, 300 - at);
+    EXPECT_STREQ(Name(Detect(before + "\x82\xA0" + after)), "Shift_JIS");
+    EXPECT_STREQ(Name(Detect(before + "\xA4\xA2\xA4\xA4" + after)), "EUC-JP");
+    EXPECT_STREQ(Name(Detect(before + "\xE3\x81\x82" + after)), "UTF-8");
+    EXPECT_STREQ(Name(Detect(before + "\x1B$B$\"\x1B(B" + after)), "ISO-2022-JP");
+  }
+}
+
 // Detection that skips a known ASCII start gives DetectCode's answer, wherever the start ends.
 TEST(Detect, SkippingAKnownAsciiStartGivesTheSameAnswer) {
   const std::string ascii = "Log of 2024-01-01\n\tstatus: ";
