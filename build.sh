@@ -11,7 +11,7 @@ PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libchm-dev fp-utils
-  libicu-dev libuchardet-dev python3 python3-chardet perl locales
+  libicu-dev libuchardet-dev python3 python3-chardet perl locales manpages-ja debian-reference-ja
   xvfb xauth fonts-noto-cjk
   xdotool
 )
