@@ -97,9 +97,17 @@ case "$cmd" in
       mkdir -p build-fuzz/corpus/"$name"
       seeds=()
       [ -d fuzz/seeds/"$name" ] && seeds=(fuzz/seeds/"$name")
-      # New inputs go to the first folder; the committed seeds are only read.
-      "$f" -max_total_time="$seconds" -print_final_stats=1 \
-        -artifact_prefix=build-fuzz/artifacts/"$name"- build-fuzz/corpus/"$name" "${seeds[@]}"
+      # New inputs go to the first folder; the committed seeds are only read. The fuzzer's
+      # progress lines go to a log; its summary, or the crash it found, is shown.
+      log=build-fuzz/"$name".log
+      if ! "$f" -max_total_time="$seconds" -print_final_stats=1 \
+        -artifact_prefix=build-fuzz/artifacts/"$name"- build-fuzz/corpus/"$name" "${seeds[@]}" \
+        >"$log" 2>&1; then
+        tail -n 60 "$log"
+        echo "$name failed; its input is in build-fuzz/artifacts/" >&2
+        exit 1
+      fi
+      grep -E '^(Done|stat::)' "$log"
     done
     ;;
   *)

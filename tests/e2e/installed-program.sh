@@ -121,5 +121,7 @@ fi
 version=$("$print_version" "$launcher") || fail "no version resource in the installed program"
 [ "$version" = "0.1.0.0" ] || fail "the installed program says version '$version'"
 
-xvfb-run -a -s "-screen 0 1024x768x24" "$0" --session "$prefix" "$work"
+# A display number of its own, so that other X servers started at the same moment (other tests,
+# other programs) cannot race it for the same number.
+xvfb-run -a -n $((200 + RANDOM % 700)) -s "-screen 0 1024x768x24" "$0" --session "$prefix" "$work"
 echo "installed program passed"
