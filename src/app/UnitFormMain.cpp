@@ -31,6 +31,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <algorithm>
 #include <utility>
 
 #include "app/AppIcon.h"
@@ -168,6 +169,10 @@ TFormMain::TFormMain(QWidget* owner, std::u16string exePath)
   };
   JvThreadConvert->OnFinish = [this](TJvBaseThread* sender) { JvThreadConvertFinish(sender); };
   Worker_ = std::make_unique<TConvertWorker>(FileNameList, Nkf, *JvThreadConvert, *this);
+  DisplayTimer_ = new QTimer(this);
+  DisplayTimer_->setSingleShot(true);
+  connect(DisplayTimer_, &QTimer::timeout, this,
+          [this] { Guarded([this] { ShowPendingDisplay(); }); });
   connect(BtnCancel, &QPushButton::clicked, this,
           [this] { Guarded([this] { BtnCancelClick(); }); });
 
@@ -539,18 +544,62 @@ void TFormMain::FirstIdle() {
 
 void TFormMain::ResetProgress() {
   TLock lock(DisplayLock);
+  PendingSteps_ = 0;  // steps from before the reset count no more
   ProgressBar1->setValue(0);
   ProgressBar1->setMaximum(FileNameList.Count());
 }
 
 void TFormMain::StepProgress() {
-  // Stops at the maximum rather than starting over.
-  if (ProgressBar1->value() < ProgressBar1->maximum()) {
-    ProgressBar1->setValue(ProgressBar1->value() + 1);
+  if (DisplayThrottled()) {
+    ++PendingSteps_;
+    return;
   }
+  AdvanceProgress(1);
+}
+
+void TFormMain::AdvanceProgress(int steps) {
+  // Stops at the maximum rather than starting over.
+  const int value = std::min(ProgressBar1->value() + steps, ProgressBar1->maximum());
+  if (value > ProgressBar1->value())
+    ProgressBar1->setValue(value);
 }
 
 void TFormMain::RefreshFileList() {
+  TLock lock(DisplayLock);
+  if (DisplayThrottled()) {
+    ListPending_ = true;
+    return;
+  }
+  ShowFileListNow();
+}
+
+bool TFormMain::DisplayThrottled() {
+  // While a run goes on the worker steps the progress and refreshes the list for every file,
+  // thousands of times a second for small files, and each redraw costs more than converting
+  // such a file. So during a run the display is brought up to date at once unless that was
+  // done within the last frame, and else at the frame's end: the user sees every frame's
+  // state, and the worker does not wait for drawing that no screen could show.
+  constexpr int kFrameMilliseconds = 16;
+  const bool running = JvThreadConvert != nullptr && JvThreadConvert->Count() > 0;
+  if (running && LastDisplay_.isValid() && LastDisplay_.elapsed() < kFrameMilliseconds) {
+    if (!DisplayTimer_->isActive())
+      DisplayTimer_->start(kFrameMilliseconds - static_cast<int>(LastDisplay_.elapsed()));
+    return true;
+  }
+  LastDisplay_.restart();
+  return false;
+}
+
+void TFormMain::ShowPendingDisplay() {
+  DisplayTimer_->stop();
+  if (PendingSteps_ > 0)
+    AdvanceProgress(std::exchange(PendingSteps_, 0));
+  if (std::exchange(ListPending_, false))
+    ShowFileListNow();
+  LastDisplay_.restart();
+}
+
+void TFormMain::ShowFileListNow() {
   TLock lock(DisplayLock);
   ListModel_->SetRowCount(FileNameList.Count());
   ListViewFileNameResize();
@@ -710,6 +759,7 @@ void TFormMain::JvThreadConvertExecute(TJvBaseThread*, void*) {
 }
 
 void TFormMain::JvThreadConvertFinish(TJvBaseThread*) {
+  ShowPendingDisplay();
   PanelConvert->hide();
   CategoryPanelGroupConfig->setEnabled(true);
   StatusBar1->showMessage(QStringLiteral("変換しました。"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <functional>
@@ -27,6 +28,7 @@ class QPushButton;
 class QRadioButton;
 class QSplitter;
 class QStatusBar;
+class QTimer;
 class QToolBar;
 class QTreeView;
 class QWidget;
@@ -177,6 +179,17 @@ class TFormMain : public QMainWindow, public TConvertView {
   bool FirstIdleAttached_ = false;
   bool FirstIdleQueued_ = false;
   QWindow* WatchedWindow_ = nullptr;
+  // During a run the display is brought up to date at most once a frame; these hold what
+  // waits for the frame's end.
+  bool DisplayThrottled();
+  void AdvanceProgress(int steps);
+  void ShowPendingDisplay();
+  // Brings the file list up to the queue and redraws it at once.
+  void ShowFileListNow();
+  QElapsedTimer LastDisplay_;
+  QTimer* DisplayTimer_ = nullptr;
+  int PendingSteps_ = 0;
+  bool ListPending_ = false;
   WarningPresenter ShowWarning_;
   QuestionPresenter Ask_;
   std::unique_ptr<SyncBridge> Sync_;
