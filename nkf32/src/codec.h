@@ -13,16 +13,22 @@
 // invalid, then a space). UTF-8 replaces each maximal subpart of an ill-formed sequence once,
 // as the Unicode standard recommends (and as Python's decoder does).
 //
-// An encoder writes one character at o and returns the new end; kInvalid becomes U+FFFD in
+// An encoder writes one character at o (Put) or one code of its code set (PutCode) and returns
+// the new end; kInvalid becomes U+FFFD in
 // UTF-8 and the GETA MARK elsewhere, as does a character the target code lacks. No character
 // makes an encoder write more than kMaxPerChar bytes, and no character of one input byte more
 // than kMaxPerByte, which bounds every conversion's output (see convert.cpp).
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
 namespace nkf {
+
+// What a decoder yields and an encoder's PutCode takes: Unicode characters, or for the exact
+// transforms between the legacy codes the target's own codes (ASCII below 0x80 in all).
+enum class CodeSet { kUnicode, kShiftJis, kEucJp };
 
 inline constexpr std::uint32_t kInvalid = 0xFFFFFFFF;
 inline constexpr std::uint32_t kNothing = 0xFFFFFFFE;
@@ -37,6 +43,17 @@ inline std::uint64_t Load8(const unsigned char* p) {
   std::uint64_t w;
   std::memcpy(&w, p, 8);
   return w;
+}
+
+// Four bytes as a number whose lowest byte is p[0], whatever the machine's byte order.
+inline std::uint32_t LoadLittle4(const unsigned char* p) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::uint32_t w;
+    std::memcpy(&w, p, 4);
+    return w;
+  } else {
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+  }
 }
 
 inline constexpr std::uint64_t kHighBits = 0x8080808080808080ull;

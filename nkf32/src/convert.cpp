@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "codec.h"
 #include "eucjp.h"
@@ -15,6 +18,7 @@ namespace {
 // One decoder feeding one encoder; both keep their state from chunk to chunk.
 template <class Decoder, class Encoder>
 struct Pipeline {
+  static_assert(Decoder::kYields == CodeSet::kUnicode || Decoder::kYields == Encoder::kTakes);
   // ISO-2022-JP's shift bytes are no ASCII characters to its decoder nor to its encoder.
   static constexpr bool kShiftsLeaveAscii = Decoder::kHasEscapes || Encoder::kHasModes;
   Decoder decoder;
@@ -24,20 +28,70 @@ struct Pipeline {
   // checked.
   unsigned char* AsciiRun(const unsigned char*& p, const unsigned char* limit, unsigned char* o) {
     o = encoder.BeginAscii(o);
-    while (limit - p >= 16) {
+#if defined(__SSE2__)
+    // Sixteen bytes at a time; the mask of the bytes that end the run says how far it goes.
+    while (limit - p >= 32) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+      __m128i x_end = x;  // the sign bit marks a byte above 0x7F
+      __m128i y_end = y;
+      if constexpr (kShiftsLeaveAscii) {
+        const __m128i one = _mm_set1_epi8(1);
+        const __m128i si = _mm_set1_epi8(kSi);
+        const __m128i esc = _mm_set1_epi8(kEsc);
+        x_end = _mm_or_si128(
+            x_end, _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(x, one), si), _mm_cmpeq_epi8(x, esc)));
+        y_end = _mm_or_si128(
+            y_end, _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(y, one), si), _mm_cmpeq_epi8(y, esc)));
+      }
+      const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(x_end)) |
+                            static_cast<unsigned>(_mm_movemask_epi8(y_end)) << 16;
+      // All 32 bytes are stored even when fewer are ASCII: the output of the 32 input bytes
+      // ahead may take at least as much room (see Run), and what is not ASCII is overwritten.
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), x);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), y);
+      if (mask != 0) {
+        const unsigned n = static_cast<unsigned>(__builtin_ctz(mask));
+        p += n;
+        return o + n;
+      }
+      p += 32;
+      o += 32;
+    }
+#endif
+    for (;;) {
+      while (limit - p >= 32) {
+        const std::uint64_t a = Load8(p), b = Load8(p + 8), c = Load8(p + 16), d = Load8(p + 24);
+        if constexpr (kShiftsLeaveAscii) {
+          // Shift bytes are controls: look for them only in words that hold a control (or a
+          // byte above 0x7F), one word at a time below.
+          constexpr std::uint64_t kSpaces = kLowBits * 0x20;
+          if (((a - kSpaces) | (b - kSpaces) | (c - kSpaces) | (d - kSpaces) | a | b | c | d) &
+              kHighBits) {
+            break;
+          }
+        } else if (((a | b | c | d) & kHighBits) != 0) {
+          break;
+        }
+        std::memcpy(o, p, 32);
+        p += 32;
+        o += 32;
+      }
+      if (limit - p < 8) {
+        break;
+      }
       const std::uint64_t a = Load8(p);
-      const std::uint64_t b = Load8(p + 8);
-      if (((a | b) & kHighBits) != 0) {
+      if ((a & kHighBits) != 0) {
         break;
       }
       if constexpr (kShiftsLeaveAscii) {
-        if (HasJisShift(a) || HasJisShift(b)) {
+        if (HasJisShift(a)) {
           break;
         }
       }
-      std::memcpy(o, p, 16);
-      p += 16;
-      o += 16;
+      std::memcpy(o, p, 8);
+      p += 8;
+      o += 8;
     }
     while (p < limit && *p < 0x80) {
       if constexpr (kShiftsLeaveAscii) {
@@ -52,6 +106,8 @@ struct Pipeline {
 
   // Converts the characters that start before limit (the last may read on up to end) and
   // returns the end of their output: at most kMaxPerByte * (limit - p) + kMaxPerChar bytes.
+  // Nothing is written beyond that bound either: before each character the output is at most
+  // kMaxPerByte times the input read so far.
   unsigned char* Run(const unsigned char*& p, const unsigned char* limit, const unsigned char* end,
                      unsigned char* o) {
     while (p < limit) {
@@ -63,13 +119,47 @@ struct Pipeline {
           }
         }
       }
+      if constexpr (Decoder::kThreeByteRuns) {
+        // Runs of well-formed three-byte UTF-8, most of Japanese text, in a tight loop.
+        if (end - p >= 4) {
+          const unsigned char* const start = p;
+          const unsigned char* const stop = std::min(limit, end - 3);
+          if constexpr (Encoder::kThreeByteTable) {
+            // Straight from the bytes to the target's code.
+            do {
+              const std::uint32_t w = LoadLittle4(p);
+              if ((w & 0xC0C0F0u) != 0x8080E0u) {
+                break;
+              }
+              unsigned char* const next = encoder.PutThreeByte(w, o);
+              if (next == nullptr) {
+                break;
+              }
+              o = next;
+              p += 3;
+            } while (p < stop);
+          } else {
+            std::uint32_t c;
+            while (p < stop && Utf8Decoder::NextThreeByte(p, c)) {
+              o = encoder.PutBmp(c, o);
+            }
+          }
+          if (p != start) {
+            continue;
+          }
+        }
+      }
       const std::uint32_t c = decoder.Next(p, end);
       if constexpr (Decoder::kHasEscapes) {
         if (c == kNothing) {
           continue;
         }
       }
-      o = encoder.Put(c, o);
+      if constexpr (Decoder::kYields == CodeSet::kUnicode) {
+        o = encoder.Put(c, o);
+      } else {
+        o = encoder.PutCode(c, o);
+      }
     }
     return o;
   }
@@ -127,18 +217,19 @@ std::size_t Drive(const unsigned char* p, const unsigned char* end, unsigned cha
   return sink.Written();
 }
 
-template <class Decoder>
+// Through Unicode, except where a legacy code goes straight to another by one table.
+template <class Decoder, class ToSjis = Decoder, class ToEuc = Decoder>
 std::size_t DriveTo(Code output, const unsigned char* p, const unsigned char* end,
                     unsigned char* out, std::size_t capacity) {
   switch (output) {
     case Code::kJis:
-      return Drive<Decoder, JisEncoder>(p, end, out, capacity);
+      return Drive<ToEuc, JisEncoder>(p, end, out, capacity);
     case Code::kEucJp:
-      return Drive<Decoder, EucEncoder>(p, end, out, capacity);
+      return Drive<ToEuc, EucEncoder>(p, end, out, capacity);
     case Code::kUtf8:
       return Drive<Decoder, Utf8Encoder>(p, end, out, capacity);
     default:
-      return Drive<Decoder, SjisEncoder>(p, end, out, capacity);
+      return Drive<ToSjis, SjisEncoder>(p, end, out, capacity);
   }
 }
 
@@ -198,9 +289,9 @@ std::size_t Convert(const Options& options, const unsigned char* in, std::size_t
   };
   switch (input) {
     case Code::kJis:
-      return DriveTo<JisDecoder>(output, in, end, out, capacity);
+      return DriveTo<JisDecoder, JisToSjisDecoder>(output, in, end, out, capacity);
     case Code::kEucJp:
-      return DriveTo<EucDecoder>(output, in, end, out, capacity);
+      return DriveTo<EucDecoder, EucToSjisDecoder>(output, in, end, out, capacity);
     case Code::kUtf8:
       return DriveTo<Utf8Decoder>(output, in + skip_bom("\xEF\xBB\xBF"), end, out, capacity);
     case Code::kUtf16Le:
@@ -208,7 +299,7 @@ std::size_t Convert(const Options& options, const unsigned char* in, std::size_t
     case Code::kUtf16Be:
       return DriveTo<Utf16Decoder<true>>(output, in + skip_bom("\xFE\xFF"), end, out, capacity);
     default:
-      return DriveTo<SjisDecoder>(output, in, end, out, capacity);
+      return DriveTo<SjisDecoder, SjisDecoder, SjisToEucDecoder>(output, in, end, out, capacity);
   }
 }
 

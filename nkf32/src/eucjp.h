@@ -12,27 +12,13 @@ inline bool IsEucByte(unsigned b) {
   return b - 0xA1u <= 0xFEu - 0xA1u;
 }
 
-// The character of an EUC-JP-MS code held in the engine's 16-bit form (see tables.h), written
-// as EUC-JP bytes.
-inline unsigned char* PutEucValue(unsigned v, unsigned char* o) {
-  if (v < 0x100) {
-    o[0] = 0x8E;
-    o[1] = static_cast<unsigned char>(v);
-    return o + 2;
-  }
-  if ((v & 0xFF) >= 0xA1) {
-    o[0] = static_cast<unsigned char>(v >> 8);
-    o[1] = static_cast<unsigned char>(v);
-    return o + 2;
-  }
-  o[0] = 0x8F;
-  o[1] = static_cast<unsigned char>(v >> 8);
-  o[2] = static_cast<unsigned char>(v | 0x80);
-  return o + 3;
-}
-
-struct EucDecoder {
+// Yields Unicode characters, or (kToSjis) Shift_JIS codes directly, the GETA MARK for a
+// character code page 932 lacks.
+template <bool kToSjis>
+struct EucDecoderT {
+  static constexpr CodeSet kYields = kToSjis ? CodeSet::kShiftJis : CodeSet::kUnicode;
   static constexpr bool kAsciiRuns = true;
+  static constexpr bool kThreeByteRuns = false;
   static constexpr bool kHasEscapes = false;
   bool InAscii() const { return true; }
 
@@ -45,19 +31,21 @@ struct EucDecoder {
     }
     if (IsEucByte(b)) {
       if (left >= 2 && IsEucByte(p[1])) {
-        const std::uint32_t c = tables::kEucG1Decode[(b - 0xA1u) * 94 + (p[1] - 0xA1u)];
+        const auto& table = kToSjis ? tables::kEucG1ToSjis : tables::kEucG1Decode;
+        const std::uint32_t c = table[(b - 0xA1u) * 94 + (p[1] - 0xA1u)];
         p += 2;
         return c != 0 ? c : kInvalid;
       }
     } else if (b == 0x8E) {
       if (left >= 2 && p[1] - 0xA1u <= 0xDFu - 0xA1u) {
-        const std::uint32_t c = 0xFF61u + (p[1] - 0xA1u);
+        const std::uint32_t c = kToSjis ? p[1] : 0xFF61u + (p[1] - 0xA1u);
         p += 2;
         return c;
       }
     } else if (b == 0x8F) {
       if (left >= 3 && IsEucByte(p[1]) && IsEucByte(p[2])) {
-        const std::uint32_t c = tables::kEucG3Decode[(p[1] - 0xA1u) * 94 + (p[2] - 0xA1u)];
+        const auto& table = kToSjis ? tables::kEucG3ToSjis : tables::kEucG3Decode;
+        const std::uint32_t c = table[(p[1] - 0xA1u) * 94 + (p[2] - 0xA1u)];
         p += 3;
         return c != 0 ? c : kInvalid;
       }
@@ -67,21 +55,66 @@ struct EucDecoder {
   }
 };
 
+using EucDecoder = EucDecoderT<false>;
+using EucToSjisDecoder = EucDecoderT<true>;
+
 struct EucEncoder {
+  static constexpr CodeSet kTakes = CodeSet::kEucJp;
   static constexpr bool kHasModes = false;
   unsigned char* BeginAscii(unsigned char* o) { return o; }
   unsigned char* Finish(unsigned char* o) { return o; }
+
+  // An EUC-JP code in the engine's form (see tables.h), ASCII, or kInvalid.
+  unsigned char* PutCode(std::uint32_t v, unsigned char* o) {
+    if (v < 0x80) {
+      *o = static_cast<unsigned char>(v);
+      return o + 1;
+    }
+    if (v == kInvalid) {
+      v = tables::kEucGeta;
+    }
+    if (v < 0x100) {
+      o[0] = 0x8E;
+      o[1] = static_cast<unsigned char>(v);
+      return o + 2;
+    }
+    if ((v & 0xFF) >= 0xA1) {
+      o[0] = static_cast<unsigned char>(v >> 8);
+      o[1] = static_cast<unsigned char>(v);
+      return o + 2;
+    }
+    o[0] = 0x8F;
+    o[1] = static_cast<unsigned char>(v >> 8);
+    o[2] = static_cast<unsigned char>(v | 0x80);
+    return o + 3;
+  }
+
+  // A character U+0800-U+FFFF.
+  unsigned char* PutBmp(std::uint32_t c, unsigned char* o) {
+    const unsigned v = tables::kEucEncode[tables::kEucEncodePage[c >> 8] * 256u + (c & 0xFF)];
+    return PutCode(v != 0 ? v : kInvalid, o);
+  }
+
+  // As SjisEncoder::PutThreeByte.
+  static constexpr bool kThreeByteTable = true;
+  unsigned char* PutThreeByte(std::uint32_t w, unsigned char* o) {
+    const unsigned v = tables::EucFromThreeByte(w);
+    if (v < 0x100 || (v & 0xFF) < 0xA1) [[unlikely]] {
+      // No code, half-width katakana or the three-byte set.
+      return v == 0 ? nullptr : PutCode(v, o);
+    }
+    o[0] = static_cast<unsigned char>(v >> 8);
+    o[1] = static_cast<unsigned char>(v);
+    return o + 2;
+  }
 
   unsigned char* Put(std::uint32_t c, unsigned char* o) {
     if (c < 0x80) {
       *o = static_cast<unsigned char>(c);
       return o + 1;
     }
-    unsigned v = tables::EucEncode(c);
-    if (v == 0) {
-      v = tables::kEucGeta;
-    }
-    return PutEucValue(v, o);
+    const unsigned v = tables::EucEncode(c);
+    return PutCode(v != 0 ? v : kInvalid, o);
   }
 };
 

@@ -15,7 +15,7 @@ inline constexpr unsigned char kEsc = 0x1B;
 inline constexpr unsigned char kSo = 0x0E;  // shift to half-width katakana
 inline constexpr unsigned char kSi = 0x0F;  // and back
 
-// A byte that leaves ASCII in ISO-2022-JP input.
+// A byte that leaves ASCII in ISO-2022-JP.
 inline bool IsJisShift(unsigned b) {
   return b == kEsc || (b | 1u) == kSi;
 }
@@ -27,8 +27,16 @@ inline bool HasJisShift(std::uint64_t w) {
 
 enum class JisSet : unsigned char { kAscii, kKanji, kKana, kX0212 };
 
-struct JisDecoder {
+inline bool IsJisByte(unsigned b) {
+  return b - 0x21u <= 0x7Eu - 0x21u;
+}
+
+// Yields Unicode characters, or (kToSjis) Shift_JIS codes directly.
+template <bool kToSjis>
+struct JisDecoderT {
+  static constexpr CodeSet kYields = kToSjis ? CodeSet::kShiftJis : CodeSet::kUnicode;
   static constexpr bool kAsciiRuns = true;
+  static constexpr bool kThreeByteRuns = false;
   static constexpr bool kHasEscapes = true;
   JisSet set = JisSet::kAscii;
   bool shifted = false;  // between SO and SI
@@ -38,6 +46,22 @@ struct JisDecoder {
   std::uint32_t Next(const unsigned char*& p, const unsigned char* end) {
     const unsigned b = *p;
     const std::ptrdiff_t left = end - p;
+    // Kanji first: in the two-byte sets they are nearly every byte.
+    if ((set == JisSet::kKanji || set == JisSet::kX0212) && !shifted && IsJisByte(b)) {
+      if (left >= 2 && IsJisByte(p[1])) {
+        const std::size_t cell = (b - 0x21u) * 94 + (p[1] - 0x21u);
+        std::uint32_t c;
+        if (set == JisSet::kKanji) {
+          c = kToSjis ? tables::kEucG1ToSjis[cell] : tables::kEucG1Decode[cell];
+        } else {
+          c = kToSjis ? tables::kEucG3ToSjis[cell] : tables::kEucG3Decode[cell];
+        }
+        p += 2;
+        return c != 0 ? c : kInvalid;
+      }
+      ++p;
+      return kInvalid;
+    }
     if (b == kEsc) {
       if (left >= 3 && p[1] == '(' && (p[2] == 'B' || p[2] == 'J' || p[2] == 'I')) {
         // JIS X 0201 Roman is read as ASCII: its two differences (yen sign, overline) are
@@ -74,22 +98,20 @@ struct JisDecoder {
       return kInvalid;
     }
     if (shifted || set == JisSet::kKana) {
-      return b <= 0x5F ? 0xFF61u + (b - 0x21u) : kInvalid;
+      if (b > 0x5F) {
+        return kInvalid;
+      }
+      return kToSjis ? b + 0x80 : 0xFF61u + (b - 0x21u);
     }
-    if (set == JisSet::kAscii) {
-      return b;
-    }
-    if (left >= 2 && p[0] - 0x21u <= 0x7Eu - 0x21u) {
-      const auto& table = set == JisSet::kKanji ? tables::kEucG1Decode : tables::kEucG3Decode;
-      const std::uint32_t c = table[(b - 0x21u) * 94 + (p[0] - 0x21u)];
-      ++p;
-      return c != 0 ? c : kInvalid;
-    }
-    return kInvalid;
+    return b;  // ASCII
   }
 };
 
+using JisDecoder = JisDecoderT<false>;
+using JisToSjisDecoder = JisDecoderT<true>;
+
 struct JisEncoder {
+  static constexpr CodeSet kTakes = CodeSet::kEucJp;
   static constexpr bool kHasModes = true;
   JisSet set = JisSet::kAscii;
 
@@ -124,16 +146,16 @@ struct JisEncoder {
   unsigned char* BeginAscii(unsigned char* o) { return Switch(JisSet::kAscii, o); }
   unsigned char* Finish(unsigned char* o) { return Switch(JisSet::kAscii, o); }
 
-  unsigned char* Put(std::uint32_t c, unsigned char* o) {
+  // An EUC-JP code in the engine's form (see tables.h), ASCII, or kInvalid.
+  unsigned char* PutCode(std::uint32_t v, unsigned char* o) {
     // ESC, SO and SI are this code's own shifts: written as data they would change how the rest
     // of the text is read, so they are characters it cannot hold.
-    if (c < 0x80 && !IsJisShift(c)) {
+    if (v < 0x80 && !IsJisShift(v)) {
       o = Switch(JisSet::kAscii, o);
-      *o = static_cast<unsigned char>(c);
+      *o = static_cast<unsigned char>(v);
       return o + 1;
     }
-    unsigned v = tables::EucEncode(c);
-    if (v == 0) {
+    if (v < 0x80 || v == kInvalid) {
       v = tables::kEucGeta;
     }
     if (v < 0x100) {
@@ -145,6 +167,18 @@ struct JisEncoder {
     o[0] = static_cast<unsigned char>((v >> 8) & 0x7F);
     o[1] = static_cast<unsigned char>(v & 0x7F);
     return o + 2;
+  }
+
+  static constexpr bool kThreeByteTable = false;
+  unsigned char* PutThreeByte(std::uint32_t, unsigned char*) { return nullptr; }
+  unsigned char* PutBmp(std::uint32_t c, unsigned char* o) { return Put(c, o); }
+
+  unsigned char* Put(std::uint32_t c, unsigned char* o) {
+    if (c < 0x80) {
+      return PutCode(c, o);
+    }
+    const unsigned v = tables::EucEncode(c);
+    return PutCode(v != 0 ? v : kInvalid, o);
   }
 };
 

@@ -10,9 +10,27 @@ inline bool IsContinuation(unsigned b) {
 }
 
 struct Utf8Decoder {
+  static constexpr CodeSet kYields = CodeSet::kUnicode;
+  static constexpr bool kThreeByteRuns = true;
   static constexpr bool kAsciiRuns = true;
   static constexpr bool kHasEscapes = false;
   bool InAscii() const { return true; }
+
+  // Japanese text is mostly three-byte sequences: one test for the well-formed ones, which are
+  // the characters U+0800-U+FFFF without the surrogates.
+  // Reads four bytes, so it needs them readable at p.
+  static bool NextThreeByte(const unsigned char*& p, std::uint32_t& c) {
+    const std::uint32_t w = LoadLittle4(p);  // byte i of the text in bits 8i..8i+7
+    if ((w & 0xC0C0F0u) != 0x8080E0u) {
+      return false;
+    }
+    c = (w & 0x0Fu) << 12 | (w & 0x3F00u) >> 2 | (w & 0x3F0000u) >> 16;
+    if (c < 0x800 || c - 0xD800u < 0x800u) {
+      return false;  // overlong, or a surrogate
+    }
+    p += 3;
+    return true;
+  }
 
   std::uint32_t Next(const unsigned char*& p, const unsigned char* end) {
     const unsigned b = p[0];
@@ -69,9 +87,19 @@ struct Utf8Decoder {
 };
 
 struct Utf8Encoder {
+  static constexpr CodeSet kTakes = CodeSet::kUnicode;
   static constexpr bool kHasModes = false;
   unsigned char* BeginAscii(unsigned char* o) { return o; }
   unsigned char* Finish(unsigned char* o) { return o; }
+
+  static constexpr bool kThreeByteTable = false;
+  unsigned char* PutThreeByte(std::uint32_t, unsigned char*) { return nullptr; }
+  unsigned char* PutBmp(std::uint32_t c, unsigned char* o) {
+    o[0] = static_cast<unsigned char>(0xE0 | c >> 12);
+    o[1] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+    o[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    return o + 3;
+  }
 
   unsigned char* Put(std::uint32_t c, unsigned char* o) {
     if (c < 0x80) {
@@ -102,6 +130,8 @@ struct Utf8Encoder {
 
 template <bool kBigEndian>
 struct Utf16Decoder {
+  static constexpr CodeSet kYields = CodeSet::kUnicode;
+  static constexpr bool kThreeByteRuns = false;
   static constexpr bool kAsciiRuns = false;  // its bytes are not characters
   static constexpr bool kHasEscapes = false;
   bool InAscii() const { return false; }

@@ -49,6 +49,9 @@ SECOND_FORMS = [(0x301C, 0xFF5E), (0x2016, 0x2225), (0x2212, 0xFF0D), (0x00A2, 0
                 (0x00A3, 0xFFE1), (0x00AC, 0xFFE2)]
 
 
+SJIS_GETA = 0x81AC  # U+3013 GETA MARK, for a character code page 932 lacks
+
+
 def fail(message):
     sys.exit("make_tables.py: " + message)
 
@@ -240,6 +243,13 @@ def main():
                [g1.get((r, c), 0) for r in range(1, 95) for c in range(1, 95)])
     emit_array(out, "std::uint16_t", "kEucG3Decode",
                [g3.get((r, c), 0) for r in range(1, 95) for c in range(1, 95)])
+    # Direct transforms between the legacy codes, the same as decoding and encoding again.
+    emit_array(out, "std::uint16_t", "kSjisToEuc",
+               [euc_encode[u] if u else 0 for u in sjis])
+    for name, plane in (("G1", g1), ("G3", g3)):
+        codes = [plane.get((r, c), 0) for r in range(1, 95) for c in range(1, 95)]
+        emit_array(out, "std::uint16_t", f"kEuc{name}ToSjis",
+                   [sjis_encode.get(u, SJIS_GETA) if u else 0 for u in codes])
     for name, table in (("Sjis", sjis_encode), ("Euc", euc_encode)):
         index, body = pages(table)
         emit_array(out, "std::uint8_t", f"k{name}EncodePage", index, 16, "{:3d}")
