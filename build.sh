@@ -13,6 +13,7 @@ PACKAGES=(
   qt6-base-dev libchm-dev fp-utils
   libicu-dev libuchardet-dev python3 python3-chardet perl locales
   xvfb xauth fonts-noto-cjk
+  xdotool
 )
 
 install_missing() {

@@ -29,31 +29,44 @@ struct Pipeline {
   unsigned char* AsciiRun(const unsigned char*& p, const unsigned char* limit, unsigned char* o) {
     o = encoder.BeginAscii(o);
 #if defined(__SSE2__)
-    // Sixteen bytes at a time; the mask of the bytes that end the run says how far it goes.
+    // Thirty-two bytes at a time; the mask of the bytes that end the run says how far it goes.
     while (limit - p >= 32) {
       const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
       const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-      __m128i x_end = x;  // the sign bit marks a byte above 0x7F
-      __m128i y_end = y;
-      if constexpr (kShiftsLeaveAscii) {
-        const __m128i one = _mm_set1_epi8(1);
-        const __m128i si = _mm_set1_epi8(kSi);
-        const __m128i esc = _mm_set1_epi8(kEsc);
-        x_end = _mm_or_si128(
-            x_end, _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(x, one), si), _mm_cmpeq_epi8(x, esc)));
-        y_end = _mm_or_si128(
-            y_end, _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(y, one), si), _mm_cmpeq_epi8(y, esc)));
-      }
-      const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(x_end)) |
-                            static_cast<unsigned>(_mm_movemask_epi8(y_end)) << 16;
       // All 32 bytes are stored even when fewer are ASCII: the output of the 32 input bytes
       // ahead may take at least as much room (see Run), and what is not ASCII is overwritten.
       _mm_storeu_si128(reinterpret_cast<__m128i*>(o), x);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), y);
-      if (mask != 0) {
-        const unsigned n = static_cast<unsigned>(__builtin_ctz(mask));
-        p += n;
-        return o + n;
+      // The sign bit marks a byte above 0x7F. For ISO-2022-JP a cheap test first: no byte in
+      // 0x0E-0x1B (SO, SI, ESC and controls text does not use) means no shift either.
+      __m128i any = _mm_or_si128(x, y);
+      if constexpr (kShiftsLeaveAscii) {
+        const __m128i from = _mm_set1_epi8(0x0E);
+        const __m128i span = _mm_set1_epi8(0x1B - 0x0E);
+        const __m128i dx = _mm_sub_epi8(x, from);
+        const __m128i dy = _mm_sub_epi8(y, from);
+        any = _mm_or_si128(any, _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(dx, span), dx),
+                                             _mm_cmpeq_epi8(_mm_min_epu8(dy, span), dy)));
+      }
+      if (_mm_movemask_epi8(any) != 0) [[unlikely]] {
+        __m128i x_end = x;
+        __m128i y_end = y;
+        if constexpr (kShiftsLeaveAscii) {
+          const __m128i one = _mm_set1_epi8(1);
+          const __m128i si = _mm_set1_epi8(kSi);
+          const __m128i esc = _mm_set1_epi8(kEsc);
+          x_end = _mm_or_si128(x_end, _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(x, one), si),
+                                                   _mm_cmpeq_epi8(x, esc)));
+          y_end = _mm_or_si128(y_end, _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(y, one), si),
+                                                   _mm_cmpeq_epi8(y, esc)));
+        }
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(x_end)) |
+                              static_cast<unsigned>(_mm_movemask_epi8(y_end)) << 16;
+        if (mask != 0) {
+          const unsigned n = static_cast<unsigned>(__builtin_ctz(mask));
+          p += n;
+          return o + n;
+        }
       }
       p += 32;
       o += 32;

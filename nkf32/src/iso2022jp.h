@@ -75,9 +75,16 @@ struct JisDecoderT {
         p += 3;
         return kNothing;
       }
-      if (left >= 4 && p[1] == '$' && p[2] == '(' && p[3] == 'D') {
-        set = JisSet::kX0212;
-        p += 4;
+      if (left >= 4 && p[1] == '$' && p[2] == '(') {
+        // The long forms of the two-byte designations.
+        if (p[3] == 'D' || p[3] == 'B' || p[3] == '@') {
+          set = p[3] == 'D' ? JisSet::kX0212 : JisSet::kKanji;
+          p += 4;
+          return kNothing;
+        }
+      }
+      if (left >= 3 && p[1] == '&' && p[2] == '@') {
+        p += 3;  // announces the 1990 edition of JIS X 0208; the ESC $ B that follows counts
         return kNothing;
       }
       ++p;  // an escape we do not know: the ESC is invalid, what follows is read afresh

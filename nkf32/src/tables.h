@@ -39,30 +39,35 @@ inline constexpr std::array<std::uint8_t, 256> kSjisLeadRow = [] {
 inline constexpr int kSjisTrails = 0xFC - 0x40 + 1;
 
 // For three-byte UTF-8 straight from its bytes: the offset in k*Encode of the 64 characters
-// that share a lead byte and a second byte, that is of c >> 6. Overlong forms and surrogates
-// point to the empty page, like characters without a code.
+// that share a lead byte and a second byte, indexed by their low bits as they lie in the
+// bytes, (second & 0x3F) << 8 | (lead & 0x0F), so that one mask makes the index. Overlong forms
+// and surrogates point to the empty page, like characters without a code. 32 KiB each, of
+// which 64 cache lines are ever read.
 template <const std::uint8_t* kPage>
-constexpr std::array<std::uint16_t, 1024> MakeThreeByteRows() {
-  std::array<std::uint16_t, 1024> rows{};
-  for (unsigned i = 0; i < 1024; ++i) {
-    const unsigned c = i << 6;
-    const bool valid = c >= 0x800 && (c < 0xD800 || c >= 0xE000);
-    rows[i] = static_cast<std::uint16_t>(valid ? kPage[c >> 8] * 256u + (c & 0xC0) : 0);
+constexpr std::array<std::uint16_t, 0x4000> MakeThreeByteRows() {
+  std::array<std::uint16_t, 0x4000> rows{};
+  for (unsigned lead = 0; lead < 16; ++lead) {
+    for (unsigned second = 0; second < 64; ++second) {
+      const unsigned c = lead << 12 | second << 6;
+      const bool valid = c >= 0x800 && (c < 0xD800 || c >= 0xE000);
+      rows[second << 8 | lead] =
+          static_cast<std::uint16_t>(valid ? kPage[c >> 8] * 256u + (c & 0xC0) : 0);
+    }
   }
   return rows;
 }
-inline constexpr std::array<std::uint16_t, 1024> kSjisThreeByteRows =
+inline constexpr std::array<std::uint16_t, 0x4000> kSjisThreeByteRows =
     MakeThreeByteRows<kSjisEncodePage>();
-inline constexpr std::array<std::uint16_t, 1024> kEucThreeByteRows =
+inline constexpr std::array<std::uint16_t, 0x4000> kEucThreeByteRows =
     MakeThreeByteRows<kEucEncodePage>();
 
 // The code of the character of a well-formed-looking three-byte UTF-8 sequence (w holds its bytes
 // from the lowest), 0 when it has none or the sequence is overlong or a surrogate.
 inline unsigned SjisFromThreeByte(std::uint32_t w) {
-  return kSjisEncode[kSjisThreeByteRows[(w & 0x0Fu) << 6 | (w >> 8 & 0x3Fu)] + (w >> 16 & 0x3Fu)];
+  return kSjisEncode[kSjisThreeByteRows[w & 0x3F0Fu] + (w >> 16 & 0x3Fu)];
 }
 inline unsigned EucFromThreeByte(std::uint32_t w) {
-  return kEucEncode[kEucThreeByteRows[(w & 0x0Fu) << 6 | (w >> 8 & 0x3Fu)] + (w >> 16 & 0x3Fu)];
+  return kEucEncode[kEucThreeByteRows[w & 0x3F0Fu] + (w >> 16 & 0x3Fu)];
 }
 
 // Both return 0 (no code) for characters beyond the BMP.

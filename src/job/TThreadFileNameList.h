@@ -4,6 +4,8 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace quillora {
@@ -41,6 +43,16 @@ class TThreadFileNameList {
   // A copy of the path at that position from the front; the empty text outside the queue.
   std::u16string Get(int32_t index);
   void Clear();
+
+ private:
+  TLockObject LockObject;
+  std::deque<std::u16string> Items;
+  // The pending paths again, as views of the strings in Items, so that a drop of many files
+  // checks each path in constant time instead of searching the whole queue. A deque keeps its
+  // elements in place when it grows at the back or shrinks at the front, so the views stay
+  // valid; every operation that removes a path removes its view first. Declared after Items
+  // so that it is destroyed before the strings it refers to.
+  std::unordered_set<std::u16string_view> Pending;
 };
 
 }  // namespace quillora
