@@ -34,7 +34,9 @@ NKF32_API void NkfConvert(char* out, const char* in);
 /* Converts all in_len bytes of in (a zero byte is an ordinary byte) and writes at most capacity
  * bytes to out; no terminating zero is added. Returns 0 with *written set to the output's length,
  * or -1 with *written set to the exact length needed when capacity is too small; out may then
- * hold a partial output. out may be null when capacity is 0. */
+ * hold a partial output. Bytes of out past the output are left as they were. out may be null
+ * when capacity is 0; written may be null. Returns -1 with *written 0 when in is null with a
+ * length, or out null with a capacity. */
 NKF32_API int NkfConvertBounded(char* out, size_t capacity, size_t* written, const char* in,
                                 size_t in_len);
 

@@ -6,6 +6,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "ascii.h"
 #include "codec.h"
 #include "eucjp.h"
 #include "iso2022jp.h"
@@ -14,6 +15,13 @@
 
 namespace nkf {
 namespace {
+
+#if defined(__SSE2__)
+// 32 bytes of 0xFF, then 32 of 0: from kRunMask + 32 - n, the first n bytes are set.
+alignas(64) constexpr unsigned char kRunMask[64] = {
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+#endif
 
 // One decoder feeding one encoder; both keep their state from chunk to chunk.
 template <class Decoder, class Encoder>
@@ -29,14 +37,11 @@ struct Pipeline {
   unsigned char* AsciiRun(const unsigned char*& p, const unsigned char* limit, unsigned char* o) {
     o = encoder.BeginAscii(o);
 #if defined(__SSE2__)
+    [[maybe_unused]] bool long_run = false;
     // Thirty-two bytes at a time; the mask of the bytes that end the run says how far it goes.
     while (limit - p >= 32) {
       const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
       const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-      // All 32 bytes are stored even when fewer are ASCII: the output of the 32 input bytes
-      // ahead may take at least as much room (see Run), and what is not ASCII is overwritten.
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), x);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), y);
       // The sign bit marks a byte above 0x7F. For ISO-2022-JP a cheap test first: no byte in
       // 0x0E-0x1B (SO, SI, ESC and controls text does not use) means no shift either.
       __m128i any = _mm_or_si128(x, y);
@@ -63,13 +68,37 @@ struct Pipeline {
         const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(x_end)) |
                               static_cast<unsigned>(_mm_movemask_epi8(y_end)) << 16;
         if (mask != 0) {
+          // The n ASCII bytes, without a branch on n: the 32 bytes at o are stored blended with
+          // what they held, so that the bytes past the run keep their values. Nothing but the
+          // output is ever changed, not even past its end.
           const unsigned n = static_cast<unsigned>(__builtin_ctz(mask));
+          const __m128i keep_x =
+              _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRunMask + 32 - n));
+          const __m128i keep_y =
+              _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRunMask + 48 - n));
+          const __m128i old_x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(o));
+          const __m128i old_y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(o + 16));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o),
+                           _mm_or_si128(_mm_and_si128(keep_x, x), _mm_andnot_si128(keep_x, old_x)));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16),
+                           _mm_or_si128(_mm_and_si128(keep_y, y), _mm_andnot_si128(keep_y, old_y)));
           p += n;
           return o + n;
         }
       }
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), x);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), y);
       p += 32;
       o += 32;
+      if constexpr (kShiftsLeaveAscii) {
+        // A run this long is likely longer still: hand it to the widest vectors once.
+        if (!long_run) {
+          long_run = true;
+          const std::size_t n = CopyJisAsciiBlocks(p, static_cast<std::size_t>(limit - p), o);
+          p += n;
+          o += n;
+        }
+      }
     }
 #endif
     for (;;) {
@@ -119,8 +148,7 @@ struct Pipeline {
 
   // Converts the characters that start before limit (the last may read on up to end) and
   // returns the end of their output: at most kMaxPerByte * (limit - p) + kMaxPerChar bytes.
-  // Nothing is written beyond that bound either: before each character the output is at most
-  // kMaxPerByte times the input read so far.
+  // Nothing but the output is ever written, not even past its end.
   unsigned char* Run(const unsigned char*& p, const unsigned char* limit, const unsigned char* end,
                      unsigned char* o) {
     while (p < limit) {
@@ -128,6 +156,35 @@ struct Pipeline {
         if (*p < 0x80 && decoder.InAscii()) {
           if (!kShiftsLeaveAscii || !IsJisShift(*p)) {
             o = AsciiRun(p, limit, o);
+            continue;
+          }
+        }
+      }
+      if constexpr (Decoder::kTwoByteRuns) {
+        // Runs of two-byte characters, most of Japanese text in the legacy codes.
+        if (end - p >= 2) {
+          const unsigned char* const start = p;
+          const unsigned char* const stop = std::min(limit, end - 1);
+          std::uint32_t c;
+          if constexpr (Encoder::kTakesPacked && Decoder::kYields == CodeSet::kUnicode) {
+            // PutPacked may change the two bytes after its character. At least two more input
+            // bytes follow each character here, and every sequence of Shift_JIS or EUC-JP input
+            // gives at least one byte of UTF-8, so later output always covers them.
+            const unsigned char* const covered = end - p > 3 ? std::min(stop, end - 3) : p;
+            while (p < covered && decoder.template NextTwoByte<true>(p, c)) {
+              o = encoder.PutPacked(c, o);
+            }
+            if (p == start) {
+              while (p < stop && decoder.NextTwoByte(p, c)) {
+                o = Put(c, o);
+              }
+            }
+          } else {
+            while (p < stop && decoder.NextTwoByte(p, c)) {
+              o = Put(c, o);
+            }
+          }
+          if (p != start) {
             continue;
           }
         }
@@ -168,13 +225,17 @@ struct Pipeline {
           continue;
         }
       }
-      if constexpr (Decoder::kYields == CodeSet::kUnicode) {
-        o = encoder.Put(c, o);
-      } else {
-        o = encoder.PutCode(c, o);
-      }
+      o = Put(c, o);
     }
     return o;
+  }
+
+  unsigned char* Put(std::uint32_t c, unsigned char* o) {
+    if constexpr (Decoder::kYields == CodeSet::kUnicode) {
+      return encoder.Put(c, o);
+    } else {
+      return encoder.PutCode(c, o);
+    }
   }
 };
 

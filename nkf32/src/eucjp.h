@@ -3,6 +3,8 @@
 // rows 85-94 of both.
 #pragma once
 
+#include <algorithm>
+
 #include "codec.h"
 #include "tables.h"
 
@@ -19,8 +21,30 @@ struct EucDecoderT {
   static constexpr CodeSet kYields = kToSjis ? CodeSet::kShiftJis : CodeSet::kUnicode;
   static constexpr bool kAsciiRuns = true;
   static constexpr bool kThreeByteRuns = false;
+  static constexpr bool kTwoByteRuns = true;
   static constexpr bool kHasEscapes = false;
   bool InAscii() const { return true; }
+
+  // As SjisDecoderT::NextTwoByte, for the two-byte set.
+  template <bool kUtf8 = false>
+  bool NextTwoByte(const unsigned char*& p, std::uint32_t& c) const {
+    const unsigned first = p[0] - 0xA1u;
+    const unsigned second = p[1] - 0xA1u;
+    if (std::max(first, second) > 0xFEu - 0xA1u) {
+      return false;
+    }
+    const std::size_t cell = first * 94 + second;
+    if constexpr (kUtf8) {
+      c = tables::kEucG1DecodeUtf8[cell];
+    } else {
+      c = kToSjis ? tables::kEucG1ToSjis[cell] : tables::kEucG1Decode[cell];
+    }
+    if (c == 0) {
+      return false;
+    }
+    p += 2;
+    return true;
+  }
 
   std::uint32_t Next(const unsigned char*& p, const unsigned char* end) {
     const unsigned b = *p;
@@ -96,6 +120,8 @@ struct EucEncoder {
   }
 
   // As SjisEncoder::PutThreeByte.
+  static constexpr bool kTakesPacked = false;
+  unsigned char* PutPacked(std::uint32_t, unsigned char* o) { return o; }
   static constexpr bool kThreeByteTable = true;
   unsigned char* PutThreeByte(std::uint32_t w, unsigned char* o) {
     const unsigned v = tables::EucFromThreeByte(w);

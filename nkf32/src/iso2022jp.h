@@ -37,9 +37,17 @@ struct JisDecoderT {
   static constexpr CodeSet kYields = kToSjis ? CodeSet::kShiftJis : CodeSet::kUnicode;
   static constexpr bool kAsciiRuns = true;
   static constexpr bool kThreeByteRuns = false;
+  static constexpr bool kTwoByteRuns = false;
   static constexpr bool kHasEscapes = true;
   JisSet set = JisSet::kAscii;
   bool shifted = false;  // between SO and SI
+
+  // Kanji come first in Next already; a separate loop for them only adds a guess at the end of
+  // every run.
+  template <bool kUtf8 = false>
+  bool NextTwoByte(const unsigned char*&, std::uint32_t&) const {
+    return false;
+  }
 
   bool InAscii() const { return set == JisSet::kAscii && !shifted; }
 
@@ -176,6 +184,8 @@ struct JisEncoder {
     return o + 2;
   }
 
+  static constexpr bool kTakesPacked = false;
+  unsigned char* PutPacked(std::uint32_t, unsigned char* o) { return o; }
   static constexpr bool kThreeByteTable = false;
   unsigned char* PutThreeByte(std::uint32_t, unsigned char*) { return nullptr; }
   unsigned char* PutBmp(std::uint32_t c, unsigned char* o) { return Put(c, o); }

@@ -11,10 +11,34 @@ namespace nkf {
 template <bool kToEuc>
 struct SjisDecoderT {
   static constexpr CodeSet kYields = kToEuc ? CodeSet::kEucJp : CodeSet::kUnicode;
-  static constexpr bool kAsciiRuns = true;
-  static constexpr bool kThreeByteRuns = false;  // bytes below 0x80 are always ASCII
+  static constexpr bool kAsciiRuns = true;  // bytes below 0x80 are always ASCII
+  static constexpr bool kThreeByteRuns = false;
+  static constexpr bool kTwoByteRuns = true;
   static constexpr bool kHasEscapes = false;
   bool InAscii() const { return true; }
+
+  // A two-byte code with a character, for runs of them in a tight loop (two bytes readable at
+  // p); false, p unchanged, for anything else. Utf8 gives the character as packed UTF-8 (see
+  // tables::PackUtf8), for UTF-8 output.
+  template <bool kUtf8 = false>
+  bool NextTwoByte(const unsigned char*& p, std::uint32_t& c) const {
+    const unsigned row = tables::kSjisLeadRow[p[0]];
+    const unsigned t = p[1] - 0x40u;
+    if (row == 0xFF || t > 0xFCu - 0x40u) {
+      return false;
+    }
+    const std::size_t cell = row * tables::kSjisTrails + t;
+    if constexpr (kUtf8) {
+      c = tables::kSjisDecodeUtf8[cell];
+    } else {
+      c = kToEuc ? tables::kSjisToEuc[cell] : tables::kSjisDecode[cell];
+    }
+    if (c == 0) {
+      return false;
+    }
+    p += 2;
+    return true;
+  }
 
   std::uint32_t Next(const unsigned char*& p, const unsigned char* end) {
     const unsigned b = *p;
@@ -74,6 +98,8 @@ struct SjisEncoder {
   // A three-byte UTF-8 sequence, its bytes in w from the lowest, looked up without decoding
   // it; null when the table has no code for it (no character, or not well-formed), for the
   // caller to take the long way.
+  static constexpr bool kTakesPacked = false;
+  unsigned char* PutPacked(std::uint32_t, unsigned char* o) { return o; }
   static constexpr bool kThreeByteTable = true;
   unsigned char* PutThreeByte(std::uint32_t w, unsigned char* o) {
     const unsigned v = tables::SjisFromThreeByte(w);

@@ -18,6 +18,28 @@ namespace nkf::tables {
 // with YY < 0x80 the three-byte code 0x8F XX (YY | 0x80).
 #include "../tables/tables.inc"
 
+// UTF-8 of the characters of a decoding table, packed for a four-byte store: the bytes from
+// the lowest, the length in the top byte; 0 where the table has none. Every two-byte code's
+// character is U+0080 or above, so two or three bytes.
+template <std::size_t kSize>
+constexpr std::array<std::uint32_t, kSize> PackUtf8(const std::uint16_t (&decode)[kSize]) {
+  std::array<std::uint32_t, kSize> packed{};
+  for (std::size_t i = 0; i < kSize; ++i) {
+    const std::uint32_t c = decode[i];
+    if (c == 0) {
+      packed[i] = 0;
+    } else if (c < 0x800) {
+      packed[i] = (0xC0 | c >> 6) | (0x80 | (c & 0x3F)) << 8 | 2u << 24;
+    } else {
+      packed[i] =
+          (0xE0 | c >> 12) | (0x80 | ((c >> 6) & 0x3F)) << 8 | (0x80 | (c & 0x3F)) << 16 | 3u << 24;
+    }
+  }
+  return packed;
+}
+inline constexpr auto kSjisDecodeUtf8 = PackUtf8(kSjisDecode);
+inline constexpr auto kEucG1DecodeUtf8 = PackUtf8(kEucG1Decode);
+
 inline constexpr std::uint16_t kSjisGeta = 0x81AC;  // U+3013 GETA MARK in each code
 inline constexpr std::uint16_t kEucGeta = 0xA2AE;
 

@@ -12,6 +12,11 @@ inline bool IsContinuation(unsigned b) {
 struct Utf8Decoder {
   static constexpr CodeSet kYields = CodeSet::kUnicode;
   static constexpr bool kThreeByteRuns = true;
+  static constexpr bool kTwoByteRuns = false;
+  template <bool kUtf8 = false>
+  bool NextTwoByte(const unsigned char*&, std::uint32_t&) const {
+    return false;
+  }
   static constexpr bool kAsciiRuns = true;
   static constexpr bool kHasEscapes = false;
   bool InAscii() const { return true; }
@@ -94,6 +99,23 @@ struct Utf8Encoder {
 
   static constexpr bool kThreeByteTable = false;
   unsigned char* PutThreeByte(std::uint32_t, unsigned char*) { return nullptr; }
+
+  // A character as tables::PackUtf8 holds it. One four-byte store: the one or two bytes after
+  // the character are changed too, which the caller lets it do only where later output will
+  // cover them.
+  static constexpr bool kTakesPacked = true;
+  unsigned char* PutPacked(std::uint32_t v, unsigned char* o) {
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(o, &v, 4);
+    } else {
+      o[0] = static_cast<unsigned char>(v);
+      o[1] = static_cast<unsigned char>(v >> 8);
+      o[2] = static_cast<unsigned char>(v >> 16);
+      o[3] = static_cast<unsigned char>(v >> 24);
+    }
+    return o + (v >> 24);
+  }
+
   unsigned char* PutBmp(std::uint32_t c, unsigned char* o) {
     o[0] = static_cast<unsigned char>(0xE0 | c >> 12);
     o[1] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
@@ -132,6 +154,11 @@ template <bool kBigEndian>
 struct Utf16Decoder {
   static constexpr CodeSet kYields = CodeSet::kUnicode;
   static constexpr bool kThreeByteRuns = false;
+  static constexpr bool kTwoByteRuns = false;
+  template <bool kUtf8 = false>
+  bool NextTwoByte(const unsigned char*&, std::uint32_t&) const {
+    return false;
+  }
   static constexpr bool kAsciiRuns = false;  // its bytes are not characters
   static constexpr bool kHasEscapes = false;
   bool InAscii() const { return false; }

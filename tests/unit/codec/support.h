@@ -20,8 +20,9 @@ inline constexpr unsigned char kGuard = 0xA5;
 inline constexpr std::size_t kGuardSize = 16;
 
 // Converts through NkfConvertBounded and checks its contract: the size asked for with no
-// buffer, a buffer one byte short (fails, reports the size, writes nothing past its end) and an
-// exactly sized buffer, each with guard bytes behind it.
+// buffer, a buffer one byte short (fails, reports the size, writes nothing past its end), an
+// exactly sized buffer, each with guard bytes behind it, and a larger one whose bytes past the
+// output stay as they were.
 inline std::string Convert(const char* options, std::string_view in) {
   EXPECT_EQ(SetNkfOption(options), 0) << options;
   std::size_t needed = 12345;
@@ -42,6 +43,15 @@ inline std::string Convert(const char* options, std::string_view in) {
   if (needed > 0) {
     const std::string partial = run(needed - 1, -1);
     const std::string whole = run(needed, 0);
+    std::vector<unsigned char> roomy(needed + kGuardSize, kGuard);
+    std::size_t written = 0;
+    EXPECT_EQ(NkfConvertBounded(reinterpret_cast<char*>(roomy.data()), roomy.size(), &written,
+                                in.data(), in.size()),
+              0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(roomy.data()), needed), whole);
+    for (std::size_t i = needed; i < roomy.size(); ++i) {
+      EXPECT_EQ(roomy[i], kGuard) << "written past the output at " << i;
+    }
     // What a short buffer holds is the beginning of the output.
     EXPECT_EQ(partial, whole.substr(0, partial.size()));
     return whole;
