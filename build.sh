@@ -65,14 +65,14 @@ case "$cmd" in
     install_missing
     configure_build build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLORA_SANITIZE=ON \
       -DQUILLORA_GUI=OFF -DQUILLORA_BENCH=OFF
-    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
       run_ctest build-asan
     ;;
   tsan)
     install_missing
     configure_build build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLORA_TSAN=ON \
       -DQUILLORA_GUI=OFF -DQUILLORA_BENCH=OFF
-    TSAN_OPTIONS=halt_on_error=1 run_ctest build-tsan -L thread
+    TSAN_OPTIONS=halt_on_error=1:allocator_may_return_null=1 run_ctest build-tsan -L thread
     ;;
   unsigned-char)
     install_missing

@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFileInfo>
 #include <QFont>
@@ -13,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -24,6 +27,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -35,8 +39,10 @@
 #include "app/FileNameListModel.h"
 #include "app/HelpViewer.h"
 #include "app/RadioGroup.h"
+#include "app/SyncBridge.h"
 #include "app/UnitFormAboutBox.h"
 #include "platform/Exception.h"
+#include "platform/FileSystem.h"
 #include "platform/Shell.h"
 
 namespace quillora {
@@ -62,12 +68,68 @@ QString Q(std::u16string_view text) {
 
 // The window's typeface: Tahoma where it is installed, else a face that holds Japanese, so
 // that no text depends on the fallback a machine happens to pick.
+std::u16string U16(const QString& text) {
+  return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
+                        static_cast<size_t>(text.size()));
+}
+
+// The local files among the dropped items; what is not a file of this machine cannot be
+// converted and is not offered to the window.
+std::vector<std::u16string> DroppedLocalPaths(const QMimeData* data) {
+  std::vector<std::u16string> paths;
+  if (data == nullptr || !data->hasUrls())
+    return paths;
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile())
+      paths.push_back(U16(url.toLocalFile()));
+  }
+  return paths;
+}
+
+// Releases a drop handle on every way out of the drop, exactly once.
+class DropHandleOwner {
+ public:
+  explicit DropHandleOwner(HDROP drop) : drop_(drop) {}
+  ~DropHandleOwner() { Release(); }
+  DropHandleOwner(const DropHandleOwner&) = delete;
+  DropHandleOwner& operator=(const DropHandleOwner&) = delete;
+  void Release() {
+    if (drop_ != nullptr)
+      DragFinish(std::exchange(drop_, nullptr));
+  }
+
+ private:
+  HDROP drop_;
+};
+
 QString FormFontFamily() {
   const QString tahoma = QStringLiteral("Tahoma");
   return QFontDatabase::hasFamily(tahoma) ? tahoma : QStringLiteral("Noto Sans CJK JP");
 }
 
 }  // namespace
+
+bool HoldsInvalidFileNameCharacter(std::u16string_view text) {
+  for (const char16_t c : text) {
+    if (c < 0x20)
+      return true;
+    switch (c) {
+      case u'"':
+      case u'*':
+      case u'/':
+      case u':':
+      case u'<':
+      case u'>':
+      case u'?':
+      case u'\\':
+      case u'|':
+        return true;
+      default:
+        break;
+    }
+  }
+  return false;
+}
 
 std::u16string HelpFilePathFor(std::u16string_view exePath, const PathSyntax& syntax) {
   std::u16string path(exePath.substr(0, exePath.size() - syntax.Extension(exePath).size()));
@@ -92,13 +154,29 @@ TFormMain::TFormMain(QWidget* owner, std::u16string exePath)
     : QMainWindow(owner), ExePath_(std::move(exePath)) {
   // The queue, the display lock and the adapter (nothing loaded yet) are members, built before
   // this body runs; the form comes first among the steps that can be seen.
+  // Calls from the conversion runs reach this thread through the event loop.
+  Sync_ = std::make_unique<SyncBridge>();
   BuildForm();
+  JvThreadConvert = std::make_unique<TJvThread>();
+  JvThreadConvert->Exclusive = true;
+  JvThreadConvert->MaxCount = 0;
+  JvThreadConvert->RunOnCreate = true;
+  JvThreadConvert->FreeOnTerminate = true;
+  JvThreadConvert->OnBegin = [this](TJvThread* sender) { JvThreadConvertBegin(sender); };
+  JvThreadConvert->OnExecute = [this](TJvBaseThread* sender, void* params) {
+    JvThreadConvertExecute(sender, params);
+  };
+  JvThreadConvert->OnFinish = [this](TJvBaseThread* sender) { JvThreadConvertFinish(sender); };
+  Worker_ = std::make_unique<TConvertWorker>(FileNameList, Nkf, *JvThreadConvert, *this);
+  connect(BtnCancel, &QPushButton::clicked, this,
+          [this] { Guarded([this] { BtnCancelClick(); }); });
 
   ShowWarning_ = [this](const std::u16string& text) {
     QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), Q(text),
                     QMessageBox::Ok, this);
     box.exec();
   };
+  SetQuestionPresenter(nullptr);
   OpenHelp_ = [this](const std::u16string& path) {
     try {
       return THelpViewer::ShowContents(this, path) != nullptr;
@@ -115,16 +193,18 @@ TFormMain::TFormMain(QWidget* owner, std::u16string exePath)
 
   SetDefaultSettings();
 
-  // Dropped files are taken in by the drop intake, which registers the window as a drop target
-  // here.
+  // Files dropped from the desktop are the program's only input.
+  setAcceptDrops(true);
 
   FirstIdleAttached_ = true;
 }
 
 TFormMain::~TFormMain() {
-  // >>> JvThreadConvert, the worker-thread component, is destroyed here, before anything else:
-  // it stops a running conversion and waits for it (serving its synchronised calls) while the
-  // controls, the adapter and the queue still exist. <<<
+  // Before anything else: a running conversion is asked to stop and waited for, its
+  // synchronised calls and its finish handler served, while the controls, the adapter and the
+  // queue still exist. The file in hand is still saved; the paths still pending are dropped.
+  JvThreadConvert.reset();
+  Worker_.reset();
 
   // No row is drawn from here on: the queue goes before the list does.
   ListModel_->SetRowTextFunction(nullptr);
@@ -514,6 +594,144 @@ void TFormMain::ActionHelpHelpExecute() {
   if (!OpenHelp_ || !OpenHelp_(HelpFile_)) {
     ShowWarning(u"ヘルプファイルを開けません。");
   }
+}
+
+}  // namespace quillora
+
+namespace quillora {
+
+void TFormMain::SetQuestionPresenter(QuestionPresenter presenter) {
+  Ask_ = presenter ? std::move(presenter)
+                   : [this](const std::u16string& text) { return ShowQuestionBox(text); };
+}
+
+TAnswer TFormMain::ShowQuestionBox(const std::u16string& text) {
+  QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), Q(text),
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
+  switch (box.exec()) {
+    case QMessageBox::Yes:
+      return TAnswer::Yes;
+    case QMessageBox::No:
+      return TAnswer::No;
+    default:
+      return TAnswer::Cancel;
+  }
+}
+
+TAnswer TFormMain::AskToContinue(const std::u16string& text) {
+  return Ask_ ? Ask_(text) : TAnswer::Cancel;
+}
+
+void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
+  // Only files can be converted: anything else is refused before it is dropped.
+  if (!DroppedLocalPaths(event->mimeData()).empty())
+    event->acceptProposedAction();
+  else
+    event->ignore();
+}
+
+void TFormMain::dragMoveEvent(QDragMoveEvent* event) {
+  if (!DroppedLocalPaths(event->mimeData()).empty())
+    event->acceptProposedAction();
+  else
+    event->ignore();
+}
+
+void TFormMain::dropEvent(QDropEvent* event) {
+  std::vector<std::u16string> paths = DroppedLocalPaths(event->mimeData());
+  if (paths.empty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  WMDropFiles(MakeDropHandle(std::move(paths)));
+}
+
+bool TFormMain::IsNameTextInvalid() {
+  if (RadioButtonFileNamePos->isChecked()) {
+    if (!HoldsInvalidFileNameCharacter(U16(EditFileNameText->text())))
+      return false;
+    ShowWarning(u"ファイル名に使用できない文字が含まれています。");
+  }
+  if (RadioButtonFileNameDir->isChecked()) {
+    if (!HoldsInvalidFileNameCharacter(U16(EditFileNameDirText->text())))
+      return false;
+    ShowWarning(u"フォルダ名に使用できない文字が含まれています。");
+  }
+  return true;
+}
+
+void TFormMain::WMDropFiles(HDROP drop) {
+  DropHandleOwner handle(drop);
+  if (IsNameTextInvalid())
+    return;
+  StatusBar1->showMessage(QStringLiteral("ファイルがドロップされました。"));
+  StatusBar1->repaint();
+
+  std::vector<std::u16string> kept;
+  const uint32_t count = DragQueryFile(drop, kDragQueryCount, nullptr, 0);
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t length = DragQueryFile(drop, i, nullptr, 0);
+    std::u16string path(length + 1, u'\0');
+    DragQueryFile(drop, i, path.data(), length + 1);
+    path.resize(length);
+    // Folders, and items gone since the drop, are passed over without a word.
+    if (FileExists(path))
+      kept.push_back(std::move(path));
+  }
+  handle.Release();
+  if (kept.empty())
+    return;
+
+  FileNameList.AddFiles(kept);
+  RefreshFileList();
+  ResetProgress();
+  // A run going on takes the new paths from the queue itself.
+  if (JvThreadConvert->Count() == 0)
+    JvThreadConvert->Execute(nullptr);
+}
+
+void TFormMain::JvThreadConvertBegin(TJvThread*) {
+  ConvertSettings.CharsetFrom = RadioGroupCharsetFrom->ItemIndex();
+  ConvertSettings.CharsetTo = RadioGroupCharsetTo->ItemIndex();
+  ConvertSettings.NameMode =
+      RadioButtonFileNamePos->isChecked() ? TNameMode::AddText : TNameMode::SubFolder;
+  ConvertSettings.NamePos = ComboBoxFileNamePos->currentIndex();
+  ConvertSettings.NameText = U16(EditFileNameText->text());
+  ConvertSettings.DirText = U16(EditFileNameDirText->text());
+  ResetProgress();
+  CategoryPanelGroupConfig->setEnabled(false);
+  PanelConvert->show();
+  StatusBar1->showMessage(QStringLiteral("変換処理を実行します。"));
+}
+
+void TFormMain::JvThreadConvertExecute(TJvBaseThread*, void*) {
+  Worker_->Execute(ConvertSettings);
+}
+
+void TFormMain::JvThreadConvertFinish(TJvBaseThread*) {
+  PanelConvert->hide();
+  CategoryPanelGroupConfig->setEnabled(true);
+  StatusBar1->showMessage(QStringLiteral("変換しました。"));
+  // Paths dropped after the run last found the queue empty, but before it ended, found a run
+  // still listed and started none: they start one now, once this run has left the list. A run
+  // stopped by cancel or a declined question leaves its paths for the next drop.
+  if (Worker_->EndedOnEmptyQueue() && !FileNameList.IsEmpty()) {
+    QTimer::singleShot(0, this, [this] {
+      Guarded([this] {
+        if (JvThreadConvert && JvThreadConvert->Count() == 0 && !FileNameList.IsEmpty()) {
+          RefreshFileList();
+          ResetProgress();
+          JvThreadConvert->Execute(nullptr);
+        }
+      });
+    });
+  }
+}
+
+void TFormMain::BtnCancelClick() {
+  FileNameList.Clear();
+  JvThreadConvert->Terminate();
 }
 
 }  // namespace quillora

@@ -3,15 +3,22 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "conv/Tnkf.h"
+#include "job/ConvertWorker.h"
+#include "job/TJvThread.h"
 #include "job/TThreadFileNameList.h"
+#include "platform/DropFiles.h"
 #include "platform/PathSyntax.h"
 #include "platform/Process.h"
 
 class QAction;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -48,7 +55,13 @@ std::u16string FileNamePart(std::u16string_view path,
 // The main window: the naming and code settings, the drop prompt, the conversion panel with the
 // pending files, progress and cancel, the status bar, and the Help and Version commands. It
 // owns the queue of pending files and the adapter over the conversion component.
-class TFormMain : public QMainWindow {
+class SyncBridge;
+
+// True when the text holds a character that no file name may hold: the controls U+0000 to
+// U+001F and " * / : < > ? \ |. Output names stay portable, so the set is the same everywhere.
+bool HoldsInvalidFileNameCharacter(std::u16string_view text);
+
+class TFormMain : public QMainWindow, public TConvertView {
   Q_OBJECT
 
  public:
@@ -63,8 +76,8 @@ class TFormMain : public QMainWindow {
 
   void SetDefaultSettings();
   void ResetProgress();
-  void StepProgress();
-  void RefreshFileList();
+  void StepProgress() override;
+  void RefreshFileList() override;
   // The caption of the file list's row at index: the file-name part of that pending path,
   // empty when the queue has no entry there any more.
   std::u16string ListViewFileNameData(int index);
@@ -114,11 +127,38 @@ class TFormMain : public QMainWindow {
   TLockObject DisplayLock;
   TNkf Nkf;
 
+  // The worker-thread component that runs the conversions, one run at a time; destroyed first
+  // of all, so that a run still going has everything it uses.
+  std::unique_ptr<TJvThread> JvThreadConvert;
+  // The settings of the current run, copied from the controls when it begins.
+  TConvertSettings ConvertSettings;
+
+  // How the window asks a continue-or-stop question: Yes, No or Cancel. Empty restores the
+  // window's own confirmation box.
+  using QuestionPresenter = std::function<TAnswer(const std::u16string& text)>;
+  void SetQuestionPresenter(QuestionPresenter presenter);
+  TAnswer ShowQuestionBox(const std::u16string& text);
+  TAnswer AskToContinue(const std::u16string& text) override;
+
+  // The drop of files from the desktop: every dropped file that exists joins the queue and a
+  // run starts when none is going. Releases the handle on every way out.
+  void WMDropFiles(HDROP drop);
+  // True, after the warning of the chosen naming mode, when its text cannot be part of a name.
+  bool IsNameTextInvalid();
+
+  void JvThreadConvertBegin(TJvThread* Sender);
+  void JvThreadConvertExecute(TJvBaseThread* Sender, void* Params);
+  void JvThreadConvertFinish(TJvBaseThread* Sender);
+  void BtnCancelClick();
+
  signals:
   // FirstIdle has run; loaded tells whether the conversion component is ready.
   void FirstIdleFinished(bool loaded);
 
  protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -138,6 +178,9 @@ class TFormMain : public QMainWindow {
   bool FirstIdleQueued_ = false;
   QWindow* WatchedWindow_ = nullptr;
   WarningPresenter ShowWarning_;
+  QuestionPresenter Ask_;
+  std::unique_ptr<SyncBridge> Sync_;
+  std::unique_ptr<TConvertWorker> Worker_;
   HelpOpener OpenHelp_;
 };
 

@@ -13,12 +13,10 @@
 #include "platform/Text.h"
 
 namespace quillora {
-namespace {
 
-// The native form of a path, or false when the path holds what no Linux path can: a zero (the
-// kernel would cut the path there and reach another file) or an unpaired surrogate (its UTF-8
-// form would be U+FFFD, again another file).
-bool ToNative(std::u16string_view path, std::string& native) {
+// A zero would let the kernel cut the path short, and an unpaired surrogate would turn into
+// U+FFFD: either way another file than the one named would be reached.
+bool ToNativePath(std::u16string_view path, std::string& native) {
   for (size_t i = 0; i < path.size(); ++i) {
     const char16_t c = path[i];
     if (c == 0)
@@ -33,6 +31,12 @@ bool ToNative(std::u16string_view path, std::string& native) {
   }
   native = ToUtf8(path);
   return true;
+}
+
+namespace {
+
+bool ToNative(std::u16string_view path, std::string& native) {
+  return ToNativePath(path, native);
 }
 
 bool StatFollowingLinks(const std::u16string& path, struct stat& st) {

@@ -3,8 +3,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace quillora {
+
+// The native (UTF-8) form of a path, or false when the path holds what no Linux path can: a zero
+// or an unpaired surrogate, either of which would reach another file than the one named.
+bool ToNativePath(std::u16string_view path, std::string& native);
 
 // True when a file, not a folder, exists at the path. Links are followed: a link to a file
 // counts, a link to a folder or a dangling link does not. Only regular files count; a FIFO or a

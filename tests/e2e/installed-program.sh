@@ -36,7 +36,7 @@ press() {  # window, keys
 start_program() {  # prefix
   local exec
   exec=$(sed -n 's/^Exec=//p' "$1/share/applications/quillora.desktop")
-  (cd / && exec env PATH="$1/bin:$PATH" $exec >"$work/program.log" 2>&1) &
+  (cd / && exec env -u QT_QPA_PLATFORM PATH="$1/bin:$PATH" $exec >"$work/program.log" 2>&1) &
   echo $!
 }
 
