@@ -42,8 +42,9 @@ struct JisDecoderT {
   JisSet set = JisSet::kAscii;
   bool shifted = false;  // between SO and SI
 
-  // Kanji come first in Next already; a separate loop for them only adds a guess at the end of
-  // every run.
+  // Kanji come first in Next already; a separate loop for them measured slower to Shift_JIS, and
+  // the packed UTF-8 stores of that loop need output after every character, which escapes do
+  // not give.
   template <bool kUtf8 = false>
   bool NextTwoByte(const unsigned char*&, std::uint32_t&) const {
     return false;
