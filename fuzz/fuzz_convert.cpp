@@ -2,8 +2,8 @@
 // the option string, the rest is the text. Every buffer is sized exactly, so the address
 // sanitizer sees a write one byte past what the component was offered. Checked on every input:
 //   - the two-call protocol: capacity 0, then one byte short of the reported need, both fail
-//     and report the same need; the need itself succeeds; a larger buffer is not written past
-//     the reported length;
+//     and report the same need; the need itself succeeds, also without a length pointer; a
+//     larger buffer is not written past the reported length;
 //   - NkfConvert, given exactly 8 * strlen(in) + 1 bytes, writes what NkfConvertBounded writes
 //     for the text before the first zero byte;
 //   - the output is well formed in its code: valid UTF-8 (no overlong forms, no surrogates,
@@ -115,6 +115,13 @@ std::string Convert(const Options& o, const char* in, size_t n) {
     if (roomy[i] != 0x5A) {
       Fail(o, "written past the reported length", i);
     }
+  }
+
+  // The length is optional: without it the conversion still fits and writes the same bytes.
+  auto unreported = Exact(need);
+  if (NkfConvertBounded(unreported.get(), need, nullptr, in, n) != 0 ||
+      std::memcmp(unreported.get(), output.data(), need) != 0) {
+    Fail(o, "a conversion without a length pointer gave another output");
   }
   return output;
 }
