@@ -782,6 +782,9 @@ void TFormMain::JvThreadConvertFinish(TJvBaseThread*) {
 void TFormMain::BtnCancelClick() {
   FileNameList.Clear();
   JvThreadConvert->Terminate();
+  // The file in hand is still finished, which for a large one takes a while: the emptied
+  // list shows at once that nothing else will be converted.
+  ShowFileListNow();
 }
 
 }  // namespace quillora

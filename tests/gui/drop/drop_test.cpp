@@ -359,6 +359,8 @@ class TestDrop : public QObject {
     w.on_question = [&](qsizetype) {
       QVERIFY(w.form->BtnCancel->isVisible());
       w.form->BtnCancel->click();
+      // The list shows at once that nothing more will be converted.
+      QCOMPARE(w.form->ListViewFileName->model()->rowCount(), 0);
     };
     w.Drop({In("a.txt"), In("b.txt"), In("c.txt")});
     QTRY_VERIFY_WITH_TIMEOUT(w.Idle(), kRunTimeout);
