@@ -13,7 +13,7 @@ PACKAGES=(
   qt6-base-dev libchm-dev fp-utils
   libicu-dev libuchardet-dev python3 python3-chardet perl locales manpages-ja debian-reference-ja
   xvfb xauth fonts-noto-cjk
-  xdotool
+  xdotool xdg-utils
 )
 
 install_missing() {
