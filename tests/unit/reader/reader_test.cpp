@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "paths/temp_dir.h"
 #include "platform/Exception.h"
 #include "platform/Text.h"
 #include "util/Tfileutility.h"
@@ -17,20 +18,10 @@
 namespace quillora {
 namespace {
 
-class ReaderTest : public ::testing::Test {
+class ReaderTest : public TempDirTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quillora-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-  std::u16string Path(const std::string& name) const { return FromUtf8((root_ / name).string()); }
   std::u16string Write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(root_ / name, std::ios::binary) << bytes;
+    WriteFile(name, bytes);
     return Path(name);
   }
   // A file of the given size that takes no room on disk.
@@ -41,8 +32,6 @@ class ReaderTest : public ::testing::Test {
     ::close(fd);
     return Path(name);
   }
-
-  std::filesystem::path root_;
 };
 
 std::u16string MessageOf(const std::function<void()>& f) {
