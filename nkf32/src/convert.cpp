@@ -23,6 +23,119 @@ alignas(64) constexpr unsigned char kRunMask[64] = {
     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 #endif
 
+// Copies ASCII from p to o up to limit, and with kShiftsLeaveAscii not ESC, SO or SI; returns
+// the end of the copy. Output and input advance together, and no byte past o + (limit - p) is
+// ever written, so limit may be set by the room at o.
+template <bool kShiftsLeaveAscii>
+unsigned char* CopyAsciiRun(const unsigned char*& p, const unsigned char* limit, unsigned char* o) {
+#if defined(__SSE2__)
+  [[maybe_unused]] bool long_run = false;
+  // Thirty-two bytes at a time; the mask of the bytes that end the run says how far it goes.
+  while (limit - p >= 32) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    // The sign bit marks a byte above 0x7F. For ISO-2022-JP a cheap test first: no byte in
+    // 0x0E-0x1B (SO, SI, ESC and controls text does not use) means no shift either.
+    __m128i any = _mm_or_si128(x, y);
+    if constexpr (kShiftsLeaveAscii) {
+      const __m128i from = _mm_set1_epi8(0x0E);
+      const __m128i span = _mm_set1_epi8(0x1B - 0x0E);
+      const __m128i dx = _mm_sub_epi8(x, from);
+      const __m128i dy = _mm_sub_epi8(y, from);
+      any = _mm_or_si128(any, _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(dx, span), dx),
+                                           _mm_cmpeq_epi8(_mm_min_epu8(dy, span), dy)));
+    }
+    if (_mm_movemask_epi8(any) != 0) [[unlikely]] {
+      __m128i x_end = x;
+      __m128i y_end = y;
+      if constexpr (kShiftsLeaveAscii) {
+        const __m128i one = _mm_set1_epi8(1);
+        const __m128i si = _mm_set1_epi8(kSi);
+        const __m128i esc = _mm_set1_epi8(kEsc);
+        x_end = _mm_or_si128(
+            x_end, _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(x, one), si), _mm_cmpeq_epi8(x, esc)));
+        y_end = _mm_or_si128(
+            y_end, _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(y, one), si), _mm_cmpeq_epi8(y, esc)));
+      }
+      const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(x_end)) |
+                            static_cast<unsigned>(_mm_movemask_epi8(y_end)) << 16;
+      if (mask != 0) {
+        // The n ASCII bytes, without a branch on n: the 32 bytes at o are stored blended with
+        // what they held, so that the bytes past the run keep their values. Nothing but the
+        // output is ever changed, not even past its end.
+        const unsigned n = static_cast<unsigned>(__builtin_ctz(mask));
+        const __m128i keep_x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRunMask + 32 - n));
+        const __m128i keep_y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRunMask + 48 - n));
+        const __m128i old_x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(o));
+        const __m128i old_y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(o + 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o),
+                         _mm_or_si128(_mm_and_si128(keep_x, x), _mm_andnot_si128(keep_x, old_x)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16),
+                         _mm_or_si128(_mm_and_si128(keep_y, y), _mm_andnot_si128(keep_y, old_y)));
+        p += n;
+        return o + n;
+      }
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), x);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), y);
+    p += 32;
+    o += 32;
+    if constexpr (kShiftsLeaveAscii) {
+      // A run this long is likely longer still: hand it to the widest vectors once.
+      if (!long_run) {
+        long_run = true;
+        const std::size_t n = CopyJisAsciiBlocks(p, static_cast<std::size_t>(limit - p), o);
+        p += n;
+        o += n;
+      }
+    }
+  }
+#endif
+  for (;;) {
+    while (limit - p >= 32) {
+      const std::uint64_t a = Load8(p), b = Load8(p + 8), c = Load8(p + 16), d = Load8(p + 24);
+      if constexpr (kShiftsLeaveAscii) {
+        // Shift bytes are controls: look for them only in words that hold a control (or a
+        // byte above 0x7F), one word at a time below.
+        constexpr std::uint64_t kSpaces = kLowBits * 0x20;
+        if (((a - kSpaces) | (b - kSpaces) | (c - kSpaces) | (d - kSpaces) | a | b | c | d) &
+            kHighBits) {
+          break;
+        }
+      } else if (((a | b | c | d) & kHighBits) != 0) {
+        break;
+      }
+      std::memcpy(o, p, 32);
+      p += 32;
+      o += 32;
+    }
+    if (limit - p < 8) {
+      break;
+    }
+    const std::uint64_t a = Load8(p);
+    if ((a & kHighBits) != 0) {
+      break;
+    }
+    if constexpr (kShiftsLeaveAscii) {
+      if (HasJisShift(a)) {
+        break;
+      }
+    }
+    std::memcpy(o, p, 8);
+    p += 8;
+    o += 8;
+  }
+  while (p < limit && *p < 0x80) {
+    if constexpr (kShiftsLeaveAscii) {
+      if (IsJisShift(*p)) {
+        break;
+      }
+    }
+    *o++ = *p++;
+  }
+  return o;
+}
+
 // One decoder feeding one encoder; both keep their state from chunk to chunk.
 template <class Decoder, class Encoder>
 struct Pipeline {
@@ -35,115 +148,7 @@ struct Pipeline {
   // Copies ASCII from p while the decoder reads it as ASCII; at least one byte, as the caller
   // checked.
   unsigned char* AsciiRun(const unsigned char*& p, const unsigned char* limit, unsigned char* o) {
-    o = encoder.BeginAscii(o);
-#if defined(__SSE2__)
-    [[maybe_unused]] bool long_run = false;
-    // Thirty-two bytes at a time; the mask of the bytes that end the run says how far it goes.
-    while (limit - p >= 32) {
-      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-      // The sign bit marks a byte above 0x7F. For ISO-2022-JP a cheap test first: no byte in
-      // 0x0E-0x1B (SO, SI, ESC and controls text does not use) means no shift either.
-      __m128i any = _mm_or_si128(x, y);
-      if constexpr (kShiftsLeaveAscii) {
-        const __m128i from = _mm_set1_epi8(0x0E);
-        const __m128i span = _mm_set1_epi8(0x1B - 0x0E);
-        const __m128i dx = _mm_sub_epi8(x, from);
-        const __m128i dy = _mm_sub_epi8(y, from);
-        any = _mm_or_si128(any, _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(dx, span), dx),
-                                             _mm_cmpeq_epi8(_mm_min_epu8(dy, span), dy)));
-      }
-      if (_mm_movemask_epi8(any) != 0) [[unlikely]] {
-        __m128i x_end = x;
-        __m128i y_end = y;
-        if constexpr (kShiftsLeaveAscii) {
-          const __m128i one = _mm_set1_epi8(1);
-          const __m128i si = _mm_set1_epi8(kSi);
-          const __m128i esc = _mm_set1_epi8(kEsc);
-          x_end = _mm_or_si128(x_end, _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(x, one), si),
-                                                   _mm_cmpeq_epi8(x, esc)));
-          y_end = _mm_or_si128(y_end, _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(y, one), si),
-                                                   _mm_cmpeq_epi8(y, esc)));
-        }
-        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(x_end)) |
-                              static_cast<unsigned>(_mm_movemask_epi8(y_end)) << 16;
-        if (mask != 0) {
-          // The n ASCII bytes, without a branch on n: the 32 bytes at o are stored blended with
-          // what they held, so that the bytes past the run keep their values. Nothing but the
-          // output is ever changed, not even past its end.
-          const unsigned n = static_cast<unsigned>(__builtin_ctz(mask));
-          const __m128i keep_x =
-              _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRunMask + 32 - n));
-          const __m128i keep_y =
-              _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRunMask + 48 - n));
-          const __m128i old_x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(o));
-          const __m128i old_y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(o + 16));
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(o),
-                           _mm_or_si128(_mm_and_si128(keep_x, x), _mm_andnot_si128(keep_x, old_x)));
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16),
-                           _mm_or_si128(_mm_and_si128(keep_y, y), _mm_andnot_si128(keep_y, old_y)));
-          p += n;
-          return o + n;
-        }
-      }
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), x);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), y);
-      p += 32;
-      o += 32;
-      if constexpr (kShiftsLeaveAscii) {
-        // A run this long is likely longer still: hand it to the widest vectors once.
-        if (!long_run) {
-          long_run = true;
-          const std::size_t n = CopyJisAsciiBlocks(p, static_cast<std::size_t>(limit - p), o);
-          p += n;
-          o += n;
-        }
-      }
-    }
-#endif
-    for (;;) {
-      while (limit - p >= 32) {
-        const std::uint64_t a = Load8(p), b = Load8(p + 8), c = Load8(p + 16), d = Load8(p + 24);
-        if constexpr (kShiftsLeaveAscii) {
-          // Shift bytes are controls: look for them only in words that hold a control (or a
-          // byte above 0x7F), one word at a time below.
-          constexpr std::uint64_t kSpaces = kLowBits * 0x20;
-          if (((a - kSpaces) | (b - kSpaces) | (c - kSpaces) | (d - kSpaces) | a | b | c | d) &
-              kHighBits) {
-            break;
-          }
-        } else if (((a | b | c | d) & kHighBits) != 0) {
-          break;
-        }
-        std::memcpy(o, p, 32);
-        p += 32;
-        o += 32;
-      }
-      if (limit - p < 8) {
-        break;
-      }
-      const std::uint64_t a = Load8(p);
-      if ((a & kHighBits) != 0) {
-        break;
-      }
-      if constexpr (kShiftsLeaveAscii) {
-        if (HasJisShift(a)) {
-          break;
-        }
-      }
-      std::memcpy(o, p, 8);
-      p += 8;
-      o += 8;
-    }
-    while (p < limit && *p < 0x80) {
-      if constexpr (kShiftsLeaveAscii) {
-        if (IsJisShift(*p)) {
-          break;
-        }
-      }
-      *o++ = *p++;
-    }
-    return o;
+    return CopyAsciiRun<kShiftsLeaveAscii>(p, limit, encoder.BeginAscii(o));
   }
 
   // Converts the characters that start before limit (the last may read on up to end) and
