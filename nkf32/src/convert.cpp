@@ -8,6 +8,7 @@
 
 #include "ascii.h"
 #include "codec.h"
+#include "detect_report.h"
 #include "eucjp.h"
 #include "iso2022jp.h"
 #include "sjis.h"
@@ -316,6 +317,51 @@ bool StartsWith(const unsigned char* in, std::size_t size, std::string_view pref
   return size >= prefix.size() && std::memcmp(in, prefix.data(), prefix.size()) == 0;
 }
 
+// Converts p..end from input to output with fresh decoder and encoder. A byte-order mark is one
+// only at the start of the whole input (at_start).
+std::size_t ConvertFrom(Code input, Code output, const unsigned char* p, const unsigned char* end,
+                        bool at_start, unsigned char* out, std::size_t capacity) {
+  // A byte-order mark stays one in UTF-8 output (the decoder reads it as U+FEFF) and is dropped
+  // in every other code, which has none.
+  const auto skip_bom = [&](std::string_view bom) {
+    return at_start && output != Code::kUtf8 &&
+                   StartsWith(p, static_cast<std::size_t>(end - p), bom)
+               ? bom.size()
+               : 0;
+  };
+  switch (input) {
+    case Code::kJis:
+      return DriveTo<JisDecoder, JisToSjisDecoder>(output, p, end, out, capacity);
+    case Code::kEucJp:
+      return DriveTo<EucDecoder, EucToSjisDecoder>(output, p, end, out, capacity);
+    case Code::kUtf8:
+      return DriveTo<Utf8Decoder>(output, p + skip_bom("\xEF\xBB\xBF"), end, out, capacity);
+    case Code::kUtf16Le:
+      return DriveTo<Utf16Decoder<false>>(output, p + skip_bom("\xFF\xFE"), end, out, capacity);
+    case Code::kUtf16Be:
+      return DriveTo<Utf16Decoder<true>>(output, p + skip_bom("\xFE\xFF"), end, out, capacity);
+    default:
+      return DriveTo<SjisDecoder, SjisDecoder, SjisToEucDecoder>(output, p, end, out, capacity);
+  }
+}
+
+// The end of the run from p of the bytes that every pair of codes converts to themselves: below
+// 0x80 and not ESC, SO or SI, which ISO-2022-JP reads as shifts and writes as GETA MARKs. For
+// the part of the run a short output buffer has no room for; CopyAsciiRun takes the rest.
+const unsigned char* SkipAsciiRun(const unsigned char* p, const unsigned char* end) {
+  while (end - p >= 16) {
+    const std::uint64_t a = Load8(p), b = Load8(p + 8);
+    if (((a | b) & kHighBits) != 0 || HasJisShift(a) || HasJisShift(b)) {
+      break;
+    }
+    p += 16;
+  }
+  while (p < end && *p < 0x80 && !IsJisShift(*p)) {
+    ++p;
+  }
+  return p;
+}
+
 }  // namespace
 
 std::optional<Options> ParseOptions(std::string_view letters) {
@@ -358,28 +404,27 @@ std::size_t Convert(const Options& options, const unsigned char* in, std::size_t
   if (in_size == 0) {
     return 0;
   }
-  const Code input = options.input ? *options.input : DetectCode(in, in_size);
-  const Code output = options.output;
   const unsigned char* end = in + in_size;
-  // A byte-order mark stays one in UTF-8 output (the decoder reads it as U+FEFF) and is dropped
-  // in every other code, which has none.
-  const auto skip_bom = [&](std::string_view bom) {
-    return output != Code::kUtf8 && StartsWith(in, in_size, bom) ? bom.size() : 0;
-  };
-  switch (input) {
-    case Code::kJis:
-      return DriveTo<JisDecoder, JisToSjisDecoder>(output, in, end, out, capacity);
-    case Code::kEucJp:
-      return DriveTo<EucDecoder, EucToSjisDecoder>(output, in, end, out, capacity);
-    case Code::kUtf8:
-      return DriveTo<Utf8Decoder>(output, in + skip_bom("\xEF\xBB\xBF"), end, out, capacity);
-    case Code::kUtf16Le:
-      return DriveTo<Utf16Decoder<false>>(output, in + skip_bom("\xFF\xFE"), end, out, capacity);
-    case Code::kUtf16Be:
-      return DriveTo<Utf16Decoder<true>>(output, in + skip_bom("\xFE\xFF"), end, out, capacity);
-    default:
-      return DriveTo<SjisDecoder, SjisDecoder, SjisToEucDecoder>(output, in, end, out, capacity);
+  if (options.input) {
+    return ConvertFrom(*options.input, options.output, in, end, true, out, capacity);
   }
+  // Text that starts with ASCII would have that start read twice, by the detector and by the
+  // conversion. Every code converts those bytes to themselves, so they are copied here once,
+  // the detector is told they are ASCII, and the rest is converted on its own: no decoder or
+  // encoder changes state on them.
+  const unsigned char* p = in;
+  const unsigned char* const copy_end = in + std::min(in_size, capacity);
+  unsigned char* o = CopyAsciiRun<true>(p, copy_end, out);
+  if (p == copy_end) {
+    p = SkipAsciiRun(p, end);
+  }
+  const auto ascii = static_cast<std::size_t>(p - in);
+  if (p == end) {
+    return ascii;
+  }
+  const auto copied = static_cast<std::size_t>(o - out);
+  return ascii + ConvertFrom(DetectCodeAfterAscii(in, in_size, ascii), options.output, p, end,
+                             ascii == 0, o, capacity - copied);
 }
 
 std::string Convert(const Options& options, std::string_view in) {
