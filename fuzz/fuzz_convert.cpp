@@ -10,7 +10,9 @@
 //     nothing above U+10FFFF); Shift_JIS and EUC-JP made of whole characters; JIS seven-bit,
 //     made of the encoder's own escape sequences, and in ASCII before every line end and at
 //     the end;
-//   - pure ASCII passes through unchanged.
+//   - pure ASCII passes through unchanged;
+//   - without an input letter, the output is what naming the detected code gives (the
+//     detecting conversion copies the ASCII start itself and detects and converts the rest).
 // A failed check prints what failed and aborts, so libFuzzer keeps the input.
 
 #include <cstddef>
@@ -22,6 +24,7 @@
 #include <string>
 #include <string_view>
 
+#include "detect.h"
 #include "nkf32.h"
 
 namespace {
@@ -273,6 +276,22 @@ bool ValidJis(std::string_view s, size_t* where) {
   return state == kAscii;
 }
 
+// The letter naming a detected code; none for UTF-16, which has no letter.
+char InputLetter(nkf::Code code) {
+  switch (code) {
+    case nkf::Code::kShiftJis:
+      return 'S';
+    case nkf::Code::kJis:
+      return 'J';
+    case nkf::Code::kEucJp:
+      return 'E';
+    case nkf::Code::kUtf8:
+      return 'W';
+    default:
+      return '\0';
+  }
+}
+
 // Bytes that mean something to the JIS decoder even though they are ASCII.
 bool IsJisControl(unsigned char c) {
   return c == 0x1B || c == 0x0E || c == 0x0F;
@@ -323,6 +342,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Fail(o, "broken ISO-2022-JP or not back in ASCII at output byte", where);
       }
       break;
+    }
+  }
+
+  if (o.input == '\0') {
+    const char letter =
+        InputLetter(nkf::DetectCode(reinterpret_cast<const unsigned char*>(in.get()), n));
+    if (letter != '\0' && Convert(MakeOptions(letter, o.output), in.get(), n) != out) {
+      Fail(o, "detecting and naming the detected code gave different outputs", out.size());
     }
   }
 
