@@ -1,6 +1,7 @@
 #include "platform/Synchronize.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -16,7 +17,8 @@ struct Request {
   const std::function<void()>& method;
   std::mutex mutex;
   std::condition_variable ran;
-  bool done = false;
+  // Set under mutex; read without it while the requester spins.
+  std::atomic<bool> done{false};
   std::exception_ptr failure;
 };
 
@@ -38,6 +40,31 @@ Service& TheService() {
 
 // Static initialisation runs on the thread that starts the program.
 [[maybe_unused]] const bool kStartThreadRecorded = (RecordUserInterfaceThread(), true);
+
+void CpuRelax() noexcept {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#elif defined(__aarch64__)
+  __asm__ __volatile__("yield");
+#endif
+}
+
+// A call the user-interface thread serves promptly is often done within a few microseconds;
+// going to sleep on the condition variable and being woken again costs more than that, so the
+// requester watches for a short while first. Bounded, so that a call that takes long (or a
+// machine where the two threads share a core) costs at most this much of spinning.
+constexpr std::chrono::nanoseconds kSpinBeforeSleeping{4000};
+
+void SpinBriefly(Request& request) {
+  const auto deadline = std::chrono::steady_clock::now() + kSpinBeforeSleeping;
+  for (int i = 1; !request.done.load(std::memory_order_acquire); ++i) {
+    CpuRelax();
+    // Reading the clock costs more than a pause; look at it now and then.
+    if (i % 32 == 0 && std::chrono::steady_clock::now() >= deadline) {
+      return;
+    }
+  }
+}
 
 }  // namespace
 
@@ -88,10 +115,13 @@ void SynchronizeCall(const std::function<void()>& method) {
       service.wakeCallsEnded.notify_all();
     }
   }
+  SpinBriefly(request);
   std::exception_ptr failure;
   {
+    // Taken even when the spin saw the call done: the server may still hold the lock, and the
+    // request must outlive its last touch.
     std::unique_lock lock(request.mutex);
-    request.ran.wait(lock, [&] { return request.done; });
+    request.ran.wait(lock, [&] { return request.done.load(std::memory_order_relaxed); });
     failure = std::move(request.failure);
   }
   if (failure) {
@@ -120,7 +150,7 @@ bool CheckSynchronize() {
     // once the catch block has ended, so the requester is the one that frees it.
     std::lock_guard lock(request->mutex);
     request->failure = std::move(failure);
-    request->done = true;
+    request->done.store(true, std::memory_order_release);
     // Under the lock: the requester may free the request as soon as it sees done.
     request->ran.notify_one();
   }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -133,6 +134,45 @@ TEST_F(SynchronizeTest, WhatTheCallThrowsIsThrownAgainInTheRequester) {
     requester.join();
     EXPECT_EQ(caught, c.caught);
   }
+}
+
+// Served in a tight loop, most calls are done while their requester still watches for them
+// rather than sleeping: each must still see its own outcome, its exception included, and none
+// may be touched after its requester has gone on.
+TEST_F(SynchronizeTest, ACallServedAtOnceHandsBackItsOwnOutcome) {
+  constexpr int kCalls = 2000;
+  int ran = 0;  // written on this thread only
+  std::vector<int> caught;
+  std::atomic<bool> finished{false};
+  std::thread requester([&] {
+    for (int i = 0; i < kCalls; ++i) {
+      try {
+        SynchronizeCall([&, i] {
+          ++ran;
+          if (i % 3 == 0) {
+            throw i;
+          }
+        });
+      } catch (int value) {
+        caught.push_back(value);
+      }
+    }
+    finished = true;
+  });
+  const auto giveUp = std::chrono::steady_clock::now() + testing::kGiveUp;
+  while (!finished && std::chrono::steady_clock::now() < giveUp) {
+    CheckSynchronize();
+  }
+  const bool allServed = finished;
+  EXPECT_TRUE(ServeUntil([&] { return finished.load(); }));
+  requester.join();
+  ASSERT_TRUE(allServed);
+  EXPECT_EQ(ran, kCalls);
+  std::vector<int> expected;
+  for (int i = 0; i < kCalls; i += 3) {
+    expected.push_back(i);
+  }
+  EXPECT_EQ(caught, expected);
 }
 
 // Without a wake hook the request waits for the next serving: nothing is lost.
