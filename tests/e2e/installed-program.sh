@@ -122,6 +122,7 @@ version=$("$print_version" "$launcher") || fail "no version resource in the inst
 [ "$version" = "0.1.0.0" ] || fail "the installed program says version '$version'"
 
 # A display number of its own, so that other X servers started at the same moment (other tests,
-# other programs) cannot race it for the same number.
-xvfb-run -a -n $((200 + RANDOM % 700)) -s "-screen 0 1024x768x24" "$0" --session "$prefix" "$work"
+# other programs) cannot race it for the same number; and no reset when the last client leaves,
+# or the second start below could meet the server while it resets and fail to connect.
+xvfb-run -a -n $((200 + RANDOM % 700)) -s "-screen 0 1024x768x24 -noreset" "$0" --session "$prefix" "$work"
 echo "installed program passed"
