@@ -67,13 +67,6 @@ QString Q(std::u16string_view text) {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// The window's typeface: Tahoma where it is installed, else a face that holds Japanese, so
-// that no text depends on the fallback a machine happens to pick.
-std::u16string U16(const QString& text) {
-  return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
-                        static_cast<size_t>(text.size()));
-}
-
 // The local files among the dropped items; what is not a file of this machine cannot be
 // converted and is not offered to the window.
 std::vector<std::u16string> DroppedLocalPaths(const QMimeData* data) {
@@ -82,7 +75,7 @@ std::vector<std::u16string> DroppedLocalPaths(const QMimeData* data) {
     return paths;
   for (const QUrl& url : data->urls()) {
     if (url.isLocalFile())
-      paths.push_back(U16(url.toLocalFile()));
+      paths.push_back(url.toLocalFile().toStdU16String());
   }
   return paths;
 }
@@ -103,6 +96,8 @@ class DropHandleOwner {
   HDROP drop_;
 };
 
+// The window's typeface: Tahoma where it is installed, else a face that holds Japanese, so
+// that no text depends on the fallback a machine happens to pick.
 QString FormFontFamily() {
   const QString tahoma = QStringLiteral("Tahoma");
   return QFontDatabase::hasFamily(tahoma) ? tahoma : QStringLiteral("Noto Sans CJK JP");
@@ -698,12 +693,12 @@ void TFormMain::dropEvent(QDropEvent* event) {
 
 bool TFormMain::IsNameTextInvalid() {
   if (RadioButtonFileNamePos->isChecked()) {
-    if (!HoldsInvalidFileNameCharacter(U16(EditFileNameText->text())))
+    if (!HoldsInvalidFileNameCharacter(EditFileNameText->text().toStdU16String()))
       return false;
     ShowWarning(u"ファイル名に使用できない文字が含まれています。");
   }
   if (RadioButtonFileNameDir->isChecked()) {
-    if (!HoldsInvalidFileNameCharacter(U16(EditFileNameDirText->text())))
+    if (!HoldsInvalidFileNameCharacter(EditFileNameDirText->text().toStdU16String()))
       return false;
     ShowWarning(u"フォルダ名に使用できない文字が含まれています。");
   }
@@ -746,8 +741,8 @@ void TFormMain::JvThreadConvertBegin(TJvThread*) {
   ConvertSettings.NameMode =
       RadioButtonFileNamePos->isChecked() ? TNameMode::AddText : TNameMode::SubFolder;
   ConvertSettings.NamePos = ComboBoxFileNamePos->currentIndex();
-  ConvertSettings.NameText = U16(EditFileNameText->text());
-  ConvertSettings.DirText = U16(EditFileNameDirText->text());
+  ConvertSettings.NameText = EditFileNameText->text().toStdU16String();
+  ConvertSettings.DirText = EditFileNameDirText->text().toStdU16String();
   ResetProgress();
   CategoryPanelGroupConfig->setEnabled(false);
   PanelConvert->show();
